@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs every Debian package Quietpane needs to build, run, test and benchmark.
+# Idempotent: only missing packages are installed; nothing is started.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config git
+  # windows, web engine, database, printing, X11 hotkeys
+  qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite sqlite3 libgl-dev
+  libxcb1-dev libx11-dev libxcb-xtest0-dev libxkbcommon-dev
+  # tests, fuzzing, benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  xvfb xdotool x11-utils openbox poppler-utils
+  # real peers and reference implementations
+  python3 python3-aiosmtpd dovecot-core dovecot-pop3d microsocks dante-server
+  libpython3.11-testsuite uudeview
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo_cmd=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+# Package scripts must not try to start services: these machines have no init system running them.
+policy=/usr/sbin/policy-rc.d
+if [[ ! -e $policy ]]; then
+  printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee "$policy" >/dev/null
+  "${sudo_cmd[@]}" chmod +x "$policy"
+  trap '"${sudo_cmd[@]}" rm -f "$policy"' EXIT
+fi
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

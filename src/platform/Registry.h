@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace quietpane {
+
+// The per-user settings store under the "Tolvar" organisation ("\Software\Tolvar\").
+// Values are written at every start and never read back by the program.
+class Registry {
+public:
+    virtual ~Registry() = default;
+    virtual void WriteString(const std::string& name, const std::string& value) = 0;
+};
+
+// QSettings for the organisation "Tolvar" in the user's scope (~/.config/Tolvar.conf).
+class UserRegistry final : public Registry {
+public:
+    void WriteString(const std::string& name, const std::string& value) override;
+};
+
+} // namespace quietpane

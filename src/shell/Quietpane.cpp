@@ -1,0 +1,7 @@
+#include <cstdio>
+
+int main()
+{
+    std::puts("Quietpane: the windows are not built yet.");
+    return 0;
+}
