@@ -68,7 +68,9 @@ std::string WithTrailingBackslash(const std::string& path);
 
 // Locale class of the user: 0 Chinese simplified, 1 other Chinese, 2 Japanese, 3 Korean, 4 other.
 int UserLocaleClass();
-// True when the locale's codeset is UTF-8.
+// The codeset of the user's locale as the locale names it ("UTF-8" when it names none).
+std::string SystemCodeset();
+// True when that codeset is UTF-8.
 bool SystemCodesetIsUtf8();
 
 bool IsMainThread();
