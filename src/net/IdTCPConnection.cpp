@@ -254,24 +254,25 @@ bool TIdTCPConnection::NextLine(std::string_view& line, std::size_t& consumed, c
     }
     // A terminator split across two receives starts before the end of what was scanned.
     const std::size_t overlap = effective.size() - 1;
+    // Bytes that may still turn out to be terminator, or the CR dropped before a default one.
+    const std::size_t slack = overlap + (terminator.empty() ? 1 : 0);
     for (;;) {
         const std::string_view data = inputBuffer_.View();
         const std::size_t position =
             data.find(effective, scannedLength_ > overlap ? scannedLength_ - overlap : 0);
-        const bool found = position != std::string_view::npos;
-        if ((found && position > MaxLineLength) || (!found && data.size() > MaxLineLength + overlap)) {
-            inputBuffer_.Clear();
-            scannedLength_ = 0;
-            DropConnection();
-            throw EIdReadLineMaxLineLengthExceeded();
-        }
-        if (found) {
+        if (position != std::string_view::npos) {
             line = data.substr(0, position);
             consumed = position + effective.size();
             if (terminator.empty() && line.ends_with('\r')) {
                 line.remove_suffix(1);
             }
+            if (line.size() > MaxLineLength) {
+                RejectLongLine();
+            }
             return true;
+        }
+        if (data.size() > MaxLineLength + slack) {
+            RejectLongLine();
         }
         scannedLength_ = data.size();
         CheckPeerClosed(true, true);
@@ -280,6 +281,14 @@ bool TIdTCPConnection::NextLine(std::string_view& line, std::size_t& consumed, c
             return false;
         }
     }
+}
+
+void TIdTCPConnection::RejectLongLine()
+{
+    inputBuffer_.Clear();
+    scannedLength_ = 0;
+    DropConnection();
+    throw EIdReadLineMaxLineLengthExceeded();
 }
 
 std::string TIdTCPConnection::ReadLine(const std::string& terminator, int timeoutMs)

@@ -176,10 +176,13 @@ public:
     void WriteInt32(int32_t value, bool networkOrder = true);
 
 private:
-    // Like ReadLine with the default terminator, but the line stays in the input buffer: the view
-    // is valid until the next buffer operation. Returns false when no data came.
+    // Like ReadLine, but the line stays in the input buffer: the view is valid until the next
+    // buffer operation, and consumed tells how much to discard. Returns false when no data came.
     bool NextLine(std::string_view& line, std::size_t& consumed, const std::string& terminator,
                   int timeoutMs);
+    // Drops the connection and what it sent of the line: a peer sending an endless line must not
+    // exhaust memory.
+    [[noreturn]] void RejectLongLine();
 
     TIdSocketHandle socketHandle_;
     TIdBuffer inputBuffer_;

@@ -47,8 +47,15 @@ LoopbackServer::~LoopbackServer()
     if (connection >= 0) {
         shutdown(connection, SHUT_RDWR);
     }
-    thread_.join();
+    Join();
     close(listener_);
+}
+
+void LoopbackServer::Join()
+{
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 void SendAll(int connection, std::string_view bytes)

@@ -22,6 +22,8 @@ public:
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     int Port() const { return port_; }
+    // Waits until every connection has been served, so that what the handler recorded can be read.
+    void Join();
 
 private:
     int listener_ = -1;
