@@ -68,8 +68,22 @@ void TIdBuffer::Clear()
     }
 }
 
+void TIdLineSink::AddCrLfLines(std::string_view lines)
+{
+    for (std::size_t end = lines.find('\n'); end != std::string_view::npos; end = lines.find('\n')) {
+        AddLine(lines.substr(0, end - 1));
+        lines.remove_prefix(end + 1);
+    }
+}
+
+TIdByteStreamSink::TIdByteStreamSink(std::function<void(std::string_view bytes)> write)
+    : write_(std::move(write))
+{
+    pending_.reserve(ChunkSize);
+}
+
 TIdByteStreamSink::TIdByteStreamSink(std::ostream& stream)
-    : write_([&stream](std::string_view bytes) {
+    : TIdByteStreamSink([&stream](std::string_view bytes) {
           stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
       })
 {
@@ -77,8 +91,33 @@ TIdByteStreamSink::TIdByteStreamSink(std::ostream& stream)
 
 void TIdByteStreamSink::AddLine(std::string_view line)
 {
-    write_(line);
-    write_("\r\n");
+    Gather(line);
+    Gather("\r\n");
+}
+
+void TIdByteStreamSink::AddCrLfLines(std::string_view lines)
+{
+    Gather(lines);
+}
+
+void TIdByteStreamSink::Gather(std::string_view bytes)
+{
+    if (pending_.size() + bytes.size() > ChunkSize) {
+        Flush();
+    }
+    if (bytes.size() >= ChunkSize / 4) {
+        write_(bytes);
+    } else {
+        pending_.append(bytes);
+    }
+}
+
+void TIdByteStreamSink::Flush()
+{
+    if (!pending_.empty()) {
+        write_(pending_);
+        pending_.clear();
+    }
 }
 
 TIdTCPConnection::TIdTCPConnection() = default;
@@ -248,8 +287,8 @@ bool TIdTCPConnection::NextLine(std::string_view& line, std::size_t& consumed, c
 {
     const std::string& effective = terminator.empty() ? DefaultLineTerminator : terminator;
     readTimedOut_ = false;
-    if (effective != scannedTerminator_) {
-        scannedTerminator_ = effective;
+    // A resumed search is only valid for the terminator it was made for.
+    if (scannedLength_ > 0 && effective != scannedTerminator_) {
         scannedLength_ = 0;
     }
     // A terminator split across two receives starts before the end of what was scanned.
@@ -258,8 +297,9 @@ bool TIdTCPConnection::NextLine(std::string_view& line, std::size_t& consumed, c
     const std::size_t slack = overlap + (terminator.empty() ? 1 : 0);
     for (;;) {
         const std::string_view data = inputBuffer_.View();
+        const std::size_t from = scannedLength_ > overlap ? scannedLength_ - overlap : 0;
         const std::size_t position =
-            data.find(effective, scannedLength_ > overlap ? scannedLength_ - overlap : 0);
+            effective.size() == 1 ? data.find(effective[0], from) : data.find(effective, from);
         if (position != std::string_view::npos) {
             line = data.substr(0, position);
             consumed = position + effective.size();
@@ -275,6 +315,7 @@ bool TIdTCPConnection::NextLine(std::string_view& line, std::size_t& consumed, c
             RejectLongLine();
         }
         scannedLength_ = data.size();
+        scannedTerminator_ = effective;
         CheckPeerClosed(true, true);
         if (FillInputBuffer(true, timeoutMs) == 0) {
             readTimedOut_ = true;
@@ -399,27 +440,87 @@ void TIdTCPConnection::CaptureLines(TIdLineSink* destination, const std::string&
 {
     StartWork(wkRead, 0);
     try {
-        for (;;) {
+        for (bool ended = false; !ended;) {
             std::string_view line;
             std::size_t consumed = 0;
-            NextLine(line, consumed, "", IdTimeoutInfinite);
-            if (line == delimiter) {
-                DiscardInput(consumed);
-                break;
+            if (NextLine(line, consumed, "", IdTimeoutInfinite)) {
+                ended = CaptureBufferedLines(destination, delimiter, unstuff, line, consumed);
+            } else if (!(ended = delimiter.empty()) && destination != nullptr) {
+                // The peer closed in the middle of a line: an empty line, as ReadLine gives;
+                // the next read raises.
+                destination->AddLine("");
             }
-            if (unstuff && line.starts_with("..")) {
+        }
+        if (destination != nullptr) {
+            destination->Flush();
+        }
+    } catch (...) {
+        // What was captured still reaches the destination; a second failure there changes nothing.
+        try {
+            if (destination != nullptr) {
+                destination->Flush();
+            }
+        } catch (...) {
+        }
+        FinishWork(wkRead);
+        throw;
+    }
+    FinishWork(wkRead);
+}
+
+bool TIdTCPConnection::CaptureBufferedLines(TIdLineSink* destination, const std::string& delimiter,
+                                            bool unstuff, std::string_view line, std::size_t consumed)
+{
+    const std::string_view data = inputBuffer_.View();
+    // Lines whose received bytes are exactly what the sink stores (the line and CR LF) form runs
+    // that are handed over whole: [runStart, lineStart).
+    std::size_t runStart = 0;
+    std::size_t lineStart = 0;
+    const auto flushRun = [&] {
+        if (destination != nullptr && lineStart > runStart) {
+            destination->AddCrLfLines(data.substr(runStart, lineStart - runStart));
+        }
+    };
+    bool ended = false;
+    for (;;) {
+        const std::size_t lineEnd = lineStart + consumed;
+        if (line == delimiter) {
+            ended = true;
+            flushRun();
+            lineStart = lineEnd;
+            break;
+        }
+        const bool stuffed = unstuff && line.starts_with("..");
+        const bool verbatim =
+            !stuffed && consumed == line.size() + 2 && data[lineStart + line.size()] == '\r';
+        if (!verbatim) {
+            flushRun();
+            if (stuffed) {
                 line.remove_prefix(1);
             }
             if (destination != nullptr) {
                 destination->AddLine(line);
             }
-            DiscardInput(consumed);
+            runStart = lineEnd;
         }
-    } catch (...) {
-        FinishWork(wkRead);
-        throw;
+        lineStart = lineEnd;
+        const std::size_t lineFeed = data.find('\n', lineStart);
+        if (lineFeed == std::string_view::npos) {
+            flushRun();
+            break;
+        }
+        line = data.substr(lineStart, lineFeed - lineStart);
+        consumed = line.size() + 1;
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (line.size() > MaxLineLength) {
+            flushRun();
+            RejectLongLine();
+        }
     }
-    FinishWork(wkRead);
+    DiscardInput(lineStart);
+    return ended;
 }
 
 void TIdTCPConnection::WriteBytes(const void* data, std::size_t count)

@@ -275,6 +275,46 @@ TEST_F(IdTCPConnectionTest, CaptureLinesIntoAByteStreamEndsEveryLineWithCrLf)
     EXPECT_EQ(events, (std::vector<std::string>{"begin", "end", "begin", "end"}));
 }
 
+TEST_F(IdTCPConnectionTest, CaptureLinesGivesTheSameBlockForEveryReceiveSize)
+{
+    const std::string block = "a\r\nb\nc\r\r\n..d\r\n\r\n..\r\ne.\r\n.\r\nafter\r\n";
+    const std::vector<std::string> expectedLines{"a", "b", "c\r", ".d", "", ".", "e."};
+    const std::string expectedBytes = "a\r\nb\r\nc\r\r\n.d\r\n\r\n.\r\ne.\r\n";
+    for (int receiveSize : {1, 2, 3, 5, 8, 13, 1024}) {
+        SCOPED_TRACE(receiveSize);
+        LoopbackServer server = Sending(block + block);
+        TIdTCPClient reader;
+        reader.RecvBufferSize = receiveSize;
+        reader.Host = "127.0.0.1";
+        reader.Port = server.Port();
+        reader.Connect();
+        std::vector<std::string> lines;
+        TIdStringListSink listSink(lines);
+        reader.CaptureLines(&listSink);
+        EXPECT_EQ(lines, expectedLines);
+        EXPECT_EQ(reader.ReadLine(), "after");
+        std::string bytes;
+        TIdByteStreamSink byteSink([&bytes](std::string_view data) { bytes.append(data); });
+        reader.CaptureLines(&byteSink);
+        EXPECT_EQ(bytes, expectedBytes);
+        EXPECT_EQ(reader.ReadLine(), "after");
+    }
+}
+
+TEST_F(IdTCPConnectionTest, CaptureLinesPassesALargeBlockThroughUnchanged)
+{
+    std::string block;
+    for (int line = 0; block.size() < 500000; ++line) {
+        block += std::string(line % 7 == 0 ? 0 : 76, static_cast<char>('a' + line % 26)) + "\r\n";
+    }
+    LoopbackServer server = Sending(block + ".\r\n");
+    ConnectTo(server);
+    std::string bytes;
+    TIdByteStreamSink sink([&bytes](std::string_view data) { bytes.append(data); });
+    client.CaptureLines(&sink);
+    EXPECT_TRUE(bytes == block);
+}
+
 TEST_F(IdTCPConnectionTest, CaptureLinesEndsItsWorkSpanWhenThePeerCloses)
 {
     LoopbackServer server = SendingAndClosing("a\r\nb");
