@@ -124,6 +124,19 @@ void ReadAddress(const sockaddr_in& address, TIdSocketAddress& result)
     result.Port = ntohs(address.sin_port);
 }
 
+// getsockname or getpeername into an address.
+int QueryAddress(int (*query)(int, sockaddr*, socklen_t*), TIdStackSocketHandle handle,
+                 TIdSocketAddress& result)
+{
+    sockaddr_in raw{};
+    socklen_t length = sizeof raw;
+    const int status = query(handle, reinterpret_cast<sockaddr*>(&raw), &length);
+    if (status == 0) {
+        ReadAddress(raw, result);
+    }
+    return status;
+}
+
 int ParseAddressPiece(const std::string& piece)
 {
     int value = 0;
@@ -351,24 +364,12 @@ int TIdStackPosix::SetSocketOption(TIdStackSocketHandle handle, int level, int o
 
 int TIdStackPosix::GetSocketAddress(TIdStackSocketHandle handle, TIdSocketAddress& address)
 {
-    sockaddr_in raw{};
-    socklen_t length = sizeof raw;
-    const int result = Recorded(getsockname(handle, reinterpret_cast<sockaddr*>(&raw), &length));
-    if (result == 0) {
-        ReadAddress(raw, address);
-    }
-    return result;
+    return Recorded(QueryAddress(&getsockname, handle, address));
 }
 
 int TIdStackPosix::GetPeerSocketAddress(TIdStackSocketHandle handle, TIdSocketAddress& address)
 {
-    sockaddr_in raw{};
-    socklen_t length = sizeof raw;
-    const int result = Recorded(getpeername(handle, reinterpret_cast<sockaddr*>(&raw), &length));
-    if (result == 0) {
-        ReadAddress(raw, address);
-    }
-    return result;
+    return Recorded(QueryAddress(&getpeername, handle, address));
 }
 
 std::string TIdStackPosix::LocalHostName()

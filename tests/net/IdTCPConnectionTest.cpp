@@ -45,6 +45,14 @@ protected:
         client.Connect();
     }
 
+    std::vector<std::string> CaptureToList(const std::string& delimiter, bool unstuff)
+    {
+        std::vector<std::string> lines;
+        TIdStringListSink sink(lines);
+        client.CaptureLines(&sink, delimiter, unstuff);
+        return lines;
+    }
+
     // Receives until the peer's close has been seen; the received bytes stay buffered.
     void WaitForPeerClose()
     {
@@ -241,10 +249,7 @@ TEST_F(IdTCPConnectionTest, CaptureLinesUnstuffsAndLeavesWhatFollows)
 {
     LoopbackServer server = Sending("a\r\n..b\r\n..\r\n.\r\nc\r\n");
     ConnectTo(server);
-    std::vector<std::string> lines;
-    TIdStringListSink sink(lines);
-    client.CaptureLines(&sink, ".", true);
-    EXPECT_EQ(lines, (std::vector<std::string>{"a", ".b", "."}));
+    EXPECT_EQ(CaptureToList(".", true), (std::vector<std::string>{"a", ".b", "."}));
     EXPECT_EQ(client.ReadLine(), "c");
 }
 
@@ -252,10 +257,7 @@ TEST_F(IdTCPConnectionTest, CaptureLinesWithEmptyDelimiterStopsAtFirstEmptyLine)
 {
     LoopbackServer server = Sending("Subject: x\r\nFrom: y\r\n\r\nbody\r\n");
     ConnectTo(server);
-    std::vector<std::string> lines;
-    TIdStringListSink sink(lines);
-    client.CaptureLines(&sink, "", false);
-    EXPECT_EQ(lines, (std::vector<std::string>{"Subject: x", "From: y"}));
+    EXPECT_EQ(CaptureToList("", false), (std::vector<std::string>{"Subject: x", "From: y"}));
     EXPECT_EQ(client.ReadLine(), "body");
 }
 
@@ -321,9 +323,7 @@ TEST_F(IdTCPConnectionTest, CaptureLinesEndsItsWorkSpanWhenThePeerCloses)
     ConnectTo(server);
     int ends = 0;
     client.OnWorkEnd = [&](TIdComponent&, TWorkMode) { ++ends; };
-    std::vector<std::string> lines;
-    TIdStringListSink sink(lines);
-    EXPECT_THROW(client.CaptureLines(&sink), EIdConnClosedGracefully);
+    EXPECT_THROW(CaptureToList(".", true), EIdConnClosedGracefully);
     EXPECT_EQ(ends, 1);
 }
 
@@ -390,8 +390,12 @@ TEST_F(IdTCPConnectionTest, ResetPeerRaisesConnectionResetByPeer)
 
 TEST_F(IdTCPConnectionTest, WritingToAPeerThatHasGoneRaisesInsteadOfEndingTheProcess)
 {
-    LoopbackServer server([](int connection) { quietpane::test::ResetConnection(connection); });
+    LoopbackServer server([](int connection) {
+        ReceiveLine(connection);
+        quietpane::test::ResetConnection(connection);
+    });
     ConnectTo(server);
+    client.WriteLine("hello");
     const std::string chunk(65536, 'w');
     std::vector<int> errors;
     // The reset shows first; writing on reaches the closed-pipe condition that raises SIGPIPE.
