@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "net/IdAntiFreeze.h"
 #include "net/IdTCPClient.h"
 #include "support/LoopbackServer.h"
 #include "support/RecordingStack.h"
@@ -418,6 +419,43 @@ TEST_F(IdTCPConnectionTest, WritingAfterDisconnectRaisesConnClosedGracefully)
     ConnectTo(server);
     client.Disconnect();
     EXPECT_THROW(client.WriteText("x"), EIdConnClosedGracefully);
+}
+
+// Responsiveness while waiting
+
+TEST_F(IdTCPConnectionTest, DisconnectFromAnEventHandlerEndsAWaitingRead)
+{
+    LoopbackServer server = Sending("");
+    ConnectTo(server);
+    TIdAntiFreeze antiFreeze;
+    antiFreeze.IdleTimeOut = 20;
+    int pumps = 0;
+    antiFreeze.MessagePump = [&](bool) {
+        if (++pumps == 2) {
+            client.Disconnect();
+        }
+    };
+    try {
+        client.ReadLine();
+        FAIL() << "no exception";
+    } catch (const EIdConnClosedGracefully& error) {
+        EXPECT_STREQ(error.what(), "Connection Closed Gracefully.");
+    }
+    EXPECT_EQ(pumps, 2);
+}
+
+TEST_F(IdTCPConnectionTest, EventsArePumpedAfterSendsOnlyWhenNotOnlyWhenIdle)
+{
+    LoopbackServer server = Sending("");
+    ConnectTo(server);
+    TIdAntiFreeze antiFreeze;
+    int pumps = 0;
+    antiFreeze.MessagePump = [&](bool) { ++pumps; };
+    client.WriteLine("one");
+    EXPECT_EQ(pumps, 0);
+    antiFreeze.OnlyWhenIdle = false;
+    client.WriteLine("two");
+    EXPECT_EQ(pumps, 1);
 }
 
 // Writing
