@@ -1,5 +1,7 @@
 #include "message/IdHeaderList.h"
 
+#include <stdexcept>
+
 #include "net/IdGlobal.h"
 
 namespace {
@@ -37,11 +39,17 @@ void TIdHeaderList::AddStrings(const TIdHeaderList& source)
 
 void TIdHeaderList::Insert(int index, const std::string& line)
 {
+    if (index < 0 || index > Count()) {
+        throw std::out_of_range("TIdHeaderList::Insert");
+    }
     lines_.insert(lines_.begin() + index, line);
 }
 
 void TIdHeaderList::Delete(int index)
 {
+    if (index < 0 || index >= Count()) {
+        throw std::out_of_range("TIdHeaderList::Delete");
+    }
     lines_.erase(lines_.begin() + index);
 }
 
