@@ -202,7 +202,7 @@ public:
     TCharsetConverter(const TCharsetConverter&) = delete;
     TCharsetConverter& operator=(const TCharsetConverter&) = delete;
 
-    bool Valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    bool Valid() const { return reinterpret_cast<intptr_t>(handle_) != -1; } // iconv_open fails with -1
 
     // Bytes that do not form a character of the source charset become U+FFFD.
     std::string Convert(const std::string& bytes)

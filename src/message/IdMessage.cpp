@@ -40,7 +40,9 @@ std::string CommaText(const std::vector<std::string>& items)
 
 TIdMessage::TIdMessage()
 {
-    Clear();
+    // What Clear does, without virtual dispatch during construction.
+    ResetHeaderFields();
+    ResetContent();
 }
 
 void TIdMessage::SetUseNowForDate(bool value)
