@@ -62,7 +62,7 @@ bool X11HotKeys::RegisterHotKey(uint16_t id, uint16_t modifiers, uint16_t virtua
     if (connection_ == nullptr || root_ == XCB_NONE) {
         return false;
     }
-    const xcb_keycode_t keyCode = KeyCodeOf(KeySymFromVirtualKey(virtualKey));
+    const xcb_keycode_t keyCode = KeyCodeOfVirtualKey(virtualKey);
     if (keyCode == 0) {
         return false;
     }
@@ -122,6 +122,11 @@ std::optional<HotKeyMessage> X11HotKeys::TranslateHotKeyMessage(const QByteArray
         }
     }
     return std::nullopt;
+}
+
+xcb_keycode_t X11HotKeys::KeyCodeOfVirtualKey(uint16_t virtualKey) const
+{
+    return connection_ != nullptr ? KeyCodeOf(KeySymFromVirtualKey(virtualKey)) : 0;
 }
 
 xcb_keycode_t X11HotKeys::KeyCodeOf(uint32_t keySym) const

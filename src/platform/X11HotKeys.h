@@ -25,6 +25,8 @@ public:
     std::optional<HotKeyMessage> TranslateHotKeyMessage(const QByteArray& eventType, void* message) override;
 
     xcb_connection_t* Connection() const { return connection_; }
+    // The key that carries the virtual key's symbol in the server's keymap, 0 when there is none.
+    xcb_keycode_t KeyCodeOfVirtualKey(uint16_t virtualKey) const;
 
 private:
     struct Grab {
