@@ -7,8 +7,6 @@
 
 #include <xcb/xcb.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
@@ -17,11 +15,13 @@
 
 #include "platform/AtomTable.h"
 #include "platform/X11HotKeys.h"
-#include "support/XServer.h"
+#include "support/XApplication.h"
 
 namespace quietpane {
 namespace {
 
+using quietpane::test::WaitUntil;
+using quietpane::test::XApplication;
 using quietpane::test::XServer;
 
 constexpr TShortCut ctrlAltH = 49224;
@@ -31,29 +31,13 @@ const QByteArray testEventType = "quietpane-test-hotkey";
 // One X server and one application for the whole test program.
 class DesktopEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override
-    {
-        server = std::make_unique<XServer>();
-        setenv("DISPLAY", server->Display().c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        application = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    void TearDown() override
-    {
-        application.reset();
-        server.reset();
-    }
+    void SetUp() override { desktop = std::make_unique<XApplication<QGuiApplication>>(XServer::Options{}); }
+    void TearDown() override { desktop.reset(); }
 
-    std::unique_ptr<XServer> server;
-    std::unique_ptr<QGuiApplication> application;
-
-private:
-    int argc = 1;
-    char name[5] = "test";
-    char* argv[2] = {name, nullptr};
+    std::unique_ptr<XApplication<QGuiApplication>> desktop;
 };
 
-DesktopEnvironment* const desktop =
+DesktopEnvironment* const environment =
     static_cast<DesktopEnvironment*>(::testing::AddGlobalTestEnvironment(new DesktopEnvironment));
 
 // Stands in for the system's hotkeys: it holds what it is given, refuses what it already holds
@@ -283,14 +267,10 @@ protected:
 
     bool WaitForPresses(size_t count)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (presses.size() < count && std::chrono::steady_clock::now() < deadline) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return presses.size() >= count;
+        return WaitUntil([&] { return presses.size() >= count; });
     }
 
-    XServer& server = *desktop->server;
+    XServer& server = environment->desktop->server;
     THotKeyManager manager;
     std::vector<Press> presses;
 };
