@@ -298,6 +298,9 @@ bool ParseEncodedWord(const std::string& value, size_t start, TClosingFinder& cl
     }
     const std::string_view text = std::string_view(value).substr(textStart, textEnd - textStart);
     word.charset = charset.substr(0, charset.find('*'));
+    if (word.charset.empty()) {
+        return false; // the converter would take an empty name for the locale's own codeset
+    }
     word.bytes.clear();
     if (letter == 'Q' || letter == 'q') {
         return QDecode(text, word.bytes);

@@ -249,6 +249,7 @@ TEST(DecodeHeaderTextTest, LeavesUndecodableWordsAsTheyStand)
     EXPECT_EQ(DecodeHeaderText("=?UTF-8?Q?=4?=", false), "=?UTF-8?Q?=4?=");
     EXPECT_EQ(DecodeHeaderText("=?UTF-8?X?abc?=", false), "=?UTF-8?X?abc?=");
     EXPECT_EQ(DecodeHeaderText("=?UTF-8//IGNORE?Q?a?=", false), "=?UTF-8//IGNORE?Q?a?=");
+    EXPECT_EQ(DecodeHeaderText("=?*en?Q?a?=", false), "=?*en?Q?a?=");
     EXPECT_EQ(DecodeHeaderText("=?", false), "=?");
 }
 
