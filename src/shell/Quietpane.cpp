@@ -1,7 +1,8 @@
-#include <cstdio>
+#include "platform/GuardedApplication.h"
+#include "shell/ProgramEntry.h"
 
-int main()
+int main(int argc, char** argv)
 {
-    std::puts("Quietpane: the windows are not built yet.");
-    return 0;
+    quietpane::TQuietpaneApplication application(argc, argv);
+    return quietpane::RunQuietpane(application);
 }
