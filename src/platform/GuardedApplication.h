@@ -27,13 +27,6 @@ public:
     TQuietpaneApplication(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
-
-    // Asks the program to end as soon as its message loop would run.
-    void Terminate() { terminated_ = true; }
-    bool Terminated() const { return terminated_; }
-
-private:
-    bool terminated_ = false;
 };
 
 // The application-wide cursor: true shows the hourglass, false leaves no override cursor at all.

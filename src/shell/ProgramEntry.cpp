@@ -8,18 +8,17 @@
 
 namespace quietpane {
 
-int RunQuietpane(TQuietpaneApplication& application, const TfrmWebSetup& setup)
+int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup)
 {
     QApplication::setApplicationName(QStringLiteral("Quietpane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quietpane"));
     TfrmWeb frmWeb(setup);
-    if (frmWeb.TerminationRequested())
-        application.Terminate();
     TfrmEmail frmEmail;
     TAbout about;
     frmWeb.SetMailWindow(&frmEmail);
     frmWeb.SetAboutBox(&about);
-    if (application.Terminated())
+    // A start-up that asked to end the program ends it before the main window is ever shown.
+    if (frmWeb.TerminationRequested())
         return 1;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         frmWeb.move(screen->availableGeometry().center() - frmWeb.frameGeometry().center() + frmWeb.pos());

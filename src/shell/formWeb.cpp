@@ -1,5 +1,7 @@
 #include "shell/formWeb.h"
 
+#include "hotkeys/HotKeyRecorder.h"
+#include "hotkeys/ShortCutText.h"
 #include "net/IdGlobal.h"
 #include "platform/GuardedApplication.h"
 #include "platform/InternetAutodial.h"
@@ -7,6 +9,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsDatabase.h"
 #include "platform/WebEngineBrowser.h"
+#include "platform/WindowHiding.h"
 #include "shell/AddressList.h"
 #include "shell/BookmarkNavigator.h"
 #include "shell/ShellRules.h"
@@ -23,6 +26,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -39,8 +43,6 @@
 #include <QVBoxLayout>
 
 namespace quietpane {
-
-const QString TfrmWeb::HomePage = QStringLiteral("https://www.debian.org/");
 
 namespace {
 
@@ -134,12 +136,22 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     connect(timer1_, &QTimer::timeout, this, &TfrmWeb::Timer1Timer);
     timer1_->start();
 
+    BuildHotKeyPanel();
+    hotKeyManager_ = setup_.systemHotKeys ? std::make_unique<THotKeyManager>(nullptr, *setup_.systemHotKeys)
+                                          : std::make_unique<THotKeyManager>(nullptr);
+    hotKeyManager_->OnHotKeyPressed = [this](TShortCut hotKey, uint16_t index) {
+        HotKeyManagerHotKeyPressed(hotKey, index);
+    };
+    KeepOffTaskBar(*this);
+    HideWhenMinimised(*this);
+
     RunGuarded([this] { FormCreate(); });
 }
 
 TfrmWeb::~TfrmWeb()
 {
     FormDestroy();
+    hotKeyManager_.reset();
     webBrowser1_.reset();
     CloseSettingsDatabase(connectionName_);
 }
@@ -189,7 +201,8 @@ void TfrmWeb::BuildMenus()
     QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
     connect(AddEntry(tools, "Email1", QStringLiteral("Email")), &QAction::triggered, this, &TfrmWeb::Email1Click);
     AddEntry(tools, "SaveScreentoFile1", QStringLiteral("Save Screen to File"));
-    AddEntry(tools, "HotKeys1", QStringLiteral("Hot Keys"));
+    connect(AddEntry(tools, "HotKeys1", QStringLiteral("Hot Keys")), &QAction::triggered, this,
+            &TfrmWeb::HotKeys1Click);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     connect(AddEntry(help, "About1", QStringLiteral("About...")), &QAction::triggered, this, &TfrmWeb::About1Click);
@@ -252,7 +265,7 @@ void TfrmWeb::BuildBands()
     toolBar3->setObjectName(QStringLiteral("ToolBar3"));
     toolBar3->addSeparator();
     toolHome_ = AddToolButton(toolBar3, "ToolHome", QStyle::SP_DirHomeIcon, QStringLiteral("Home"));
-    toolHome_->setText(HomePage);
+    toolHome_->setText(HomePage());
     toolHome_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     connect(toolHome_, &QToolButton::clicked, this, &TfrmWeb::LinksImagesClick);
     auto* bEmail = new QToolButton(toolBar3);
@@ -268,6 +281,7 @@ void TfrmWeb::BuildBands()
     bHotKeys->setObjectName(QStringLiteral("bHotKeys"));
     bHotKeys->setFixedWidth(75);
     SetBoldCaption(bHotKeys, "red");
+    connect(bHotKeys, &QPushButton::clicked, this, &TfrmWeb::HotKeys1Click);
     toolBar3->addWidget(bHotKeys);
     speedButton1_ = new QToolButton(toolBar3);
     speedButton1_->setObjectName(QStringLiteral("SpeedButton1"));
@@ -317,6 +331,49 @@ void TfrmWeb::BuildLeftColumn(QWidget* parent)
     dbNavigator1_->setGeometry(LeftColumnWidth - 112, 0, 110, 18);
 }
 
+void TfrmWeb::BuildHotKeyPanel()
+{
+    panel1_ = new QFrame(this);
+    panel1_->setObjectName(QStringLiteral("Panel1"));
+    panel1_->setGeometry(352, 112, 217, 313);
+    panel1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel1_->setLineWidth(2);
+    panel1_->setAutoFillBackground(true);
+    auto addLabel = [this](const char* name, int top, const QString& text, bool blue) {
+        auto* label = new QLabel(text, panel1_);
+        label->setObjectName(QLatin1String(name));
+        label->move(10, top);
+        label->adjustSize();
+        if (blue)
+            label->setStyleSheet(QStringLiteral("color: blue;"));
+    };
+    auto addButton = [this](const char* name, int top, const QString& text, void (TfrmWeb::*handler)()) {
+        auto* button = new QPushButton(text, panel1_);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(152, top, 57, 21);
+        connect(button, &QPushButton::clicked, this, handler);
+    };
+    addLabel("Label1", 16, QStringLiteral("Keys pressed to be Hotkey:"), false);
+    hotKey1_ = new THotKeyRecorder(panel1_);
+    hotKey1_->setObjectName(QStringLiteral("HotKey1"));
+    hotKey1_->setGeometry(10, 32, 121, 19);
+    addButton("bHotkey1", 32, QStringLiteral("Hotkey 01"), &TfrmWeb::bHotkey1Click);
+    addButton("bHotkey2", 55, QStringLiteral("Hotkey 02"), &TfrmWeb::bHotkey2Click);
+    addLabel("Label2", 64, QStringLiteral("Application Hotkeys:"), false);
+    listBox1_ = new QListWidget(panel1_);
+    listBox1_->setObjectName(QStringLiteral("ListBox1"));
+    listBox1_->setGeometry(10, 80, 121, 97);
+    addButton("bDelete", 110, QStringLiteral("Delete"), &TfrmWeb::bDeleteClick);
+    addButton("bClose", 144, QStringLiteral("Close"), &TfrmWeb::bCloseClick);
+    addLabel("Label5", 192, QStringLiteral("To setup Hotkeys:  Place cursor in the 1st"), false);
+    addLabel("Label6", 208, QStringLiteral("box, and press a combination of keys on"), false);
+    addLabel("Label7", 224, QStringLiteral("keyboard to make your Hotkey. Then click"), false);
+    addLabel("Label8", 240, QStringLiteral("on either Hotkey 01 or Hotkey 02 button."), false);
+    addLabel("Label3", 270, QStringLiteral("Hotkey 01:  To hide application."), true);
+    addLabel("Label4", 290, QStringLiteral("Hotkey 02:  To bring application back."), true);
+    panel1_->hide();
+}
+
 void TfrmWeb::FormCreate()
 {
     screenFolder_ = setup_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup_.programFolder;
@@ -343,6 +400,9 @@ void TfrmWeb::FormCreate()
     dbNavigator1_->DeleteButton()->setToolTip(QStringLiteral("Delete Bookmark"));
     screenFolder_ += QStringLiteral("/Screen/");
     QDir().mkpath(screenFolder_);
+    // The stored hotkeys, restore first; a combination that is taken stays unregistered quietly.
+    hotKeyManager_->AddHotKey(static_cast<TShortCut>(StrToInt(dbHotkey2_->text())));
+    hotKeyManager_->AddHotKey(static_cast<TShortCut>(StrToInt(dbHotkey3_->text())));
 }
 
 void TfrmWeb::ActivateTables()
@@ -556,6 +616,78 @@ void TfrmWeb::WebBrowser1StatusTextChange(const QString& text)
 void TfrmWeb::WebBrowser1ProgressChange(int progress, int progressMax)
 {
     progressBar1_->setValue(ProgressPosition(progress, progressMax));
+}
+
+void TfrmWeb::HotKeys1Click()
+{
+    panel1_->show();
+    panel1_->raise();
+}
+
+void TfrmWeb::bCloseClick()
+{
+    panel1_->hide();
+}
+
+void TfrmWeb::bHotkey1Click()
+{
+    AssignHotKey(QStringLiteral("HotKey3"));
+}
+
+void TfrmWeb::bHotkey2Click()
+{
+    AssignHotKey(QStringLiteral("HotKey2"));
+}
+
+void TfrmWeb::AssignHotKey(const QString& column)
+{
+    recordedHotKey_ = hotKey1_->HotKey();
+    if (recordedHotKey_ == 0) {
+        MessageBoxes().Warning(QStringLiteral("No hotkey is specified."));
+    } else if (hotKeyManager_->AddHotKey(recordedHotKey_) != 0) {
+        auto* line = new QListWidgetItem(ShortCutText(recordedHotKey_), listBox1_);
+        line->setData(Qt::UserRole, recordedHotKey_);
+        hotKey1_->Clear();
+    } else {
+        MessageBoxes().Warning(ShortCutText(recordedHotKey_) + QStringLiteral(" couldn't be assigned to a hotkey."));
+    }
+    StoreHotKey(column, recordedHotKey_);
+}
+
+void TfrmWeb::StoreHotKey(const QString& column, TShortCut hotKey)
+{
+    if (!hotKeyTable_)
+        throw EDatabaseError("The settings database is not open.");
+    // An empty table gets its one row now.
+    if (hotKeyTable_->rowCount() == 0 && !hotKeyTable_->insertRow(0))
+        throw EDatabaseError(hotKeyTable_->lastError().text().toStdString());
+    hotKeyTable_->setData(hotKeyTable_->index(0, hotKeyTable_->fieldIndex(column)), QString::number(hotKey));
+    if (!hotKeyTable_->submitAll()) {
+        const QString reason = hotKeyTable_->lastError().text();
+        hotKeyTable_->revertAll();
+        throw EDatabaseError(reason.toStdString());
+    }
+    hotKeyBinding_->toFirst();
+}
+
+void TfrmWeb::bDeleteClick()
+{
+    QListWidgetItem* line = listBox1_->currentItem();
+    if (!line || !line->isSelected())
+        return;
+    const auto hotKey = static_cast<TShortCut>(line->data(Qt::UserRole).toUInt());
+    if (hotKeyManager_->RemoveHotKey(hotKey))
+        delete line;
+    else
+        MessageBoxes().Warning(ShortCutText(hotKey) + QStringLiteral(" couldn't be removed."));
+}
+
+void TfrmWeb::HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t)
+{
+    if (hotKey == StrToInt(dbHotkey2_->text()))
+        ShowInFront(*this);
+    else if (hotKey == StrToInt(dbHotkey3_->text()))
+        hide();
 }
 
 void TfrmWeb::keyPressEvent(QKeyEvent* event)

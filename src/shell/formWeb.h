@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hotkeys/HotKeyManager.h"
 #include "platform/BrowserControl.h"
 #include "platform/Registry.h"
 #include "shell/History.h"
@@ -30,6 +31,7 @@ class QToolButton;
 namespace quietpane {
 
 class TBookmarkNavigator;
+class THotKeyRecorder;
 
 // What the main window takes from its surroundings; every empty member means the real thing.
 struct TfrmWebSetup {
@@ -37,6 +39,7 @@ struct TfrmWebSetup {
     std::function<std::unique_ptr<TBrowserControl>(QWidget* parent)> createBrowser;
     Registry* registry = nullptr; // borrowed
     std::function<bool()> internetAutodial;
+    SystemHotKeys* systemHotKeys = nullptr; // borrowed
 };
 
 // The main browser window: menus, tool bar, address and links bands, the bookmark column,
@@ -44,7 +47,7 @@ struct TfrmWebSetup {
 class TfrmWeb final : public QMainWindow {
 public:
     // The links bar's Home button holds this address.
-    static const QString HomePage;
+    static QString HomePage() { return QStringLiteral("https://www.debian.org/"); }
 
     explicit TfrmWeb(const TfrmWebSetup& setup = {}, QWidget* parent = nullptr);
     ~TfrmWeb() override;
@@ -80,6 +83,12 @@ public:
     void WebBrowser1TitleChange(const QString& text);
     void WebBrowser1StatusTextChange(const QString& text);
     void WebBrowser1ProgressChange(int progress, int progressMax);
+    void HotKeys1Click();
+    void bCloseClick();
+    void bHotkey1Click();
+    void bHotkey2Click();
+    void bDeleteClick();
+    void HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t index);
 
     // Helpers the other commands share.
     void ShowBusy(bool busy);
@@ -97,8 +106,11 @@ private:
     void BuildMenus();
     void BuildBands();
     void BuildLeftColumn(QWidget* parent);
+    void BuildHotKeyPanel();
     void ActivateTables();
     void DeactivateTables();
+    void AssignHotKey(const QString& column);
+    void StoreHotKey(const QString& column, TShortCut hotKey);
     QStringList AddressLines() const;
     void SetAddressLines(const QStringList& lines);
 
@@ -113,6 +125,7 @@ private:
     uint32_t startTick_ = 0;
     QWidget* mailWindow_ = nullptr;
     QWidget* aboutBox_ = nullptr;
+    TShortCut recordedHotKey_ = 0; // the value last taken from the recorder by an assign button
 
     // Controls, owned by the window's widget tree.
     QAction* toolBarEntry_ = nullptr;
@@ -136,6 +149,9 @@ private:
     QLineEdit* dbHotkey2_ = nullptr;
     QLineEdit* dbHotkey3_ = nullptr;
     QTimer* timer1_ = nullptr;
+    QFrame* panel1_ = nullptr;
+    THotKeyRecorder* hotKey1_ = nullptr;
+    QListWidget* listBox1_ = nullptr;
 
     // Tables: Bookmark feeds the grid and dbUrls, HotKeys the two hotkey boxes.
     QSqlTableModel* bookmarkTable_ = nullptr;
@@ -143,6 +159,7 @@ private:
     QDataWidgetMapper* bookmarkBinding_ = nullptr;
     QDataWidgetMapper* hotKeyBinding_ = nullptr;
 
+    std::unique_ptr<THotKeyManager> hotKeyManager_;
     std::unique_ptr<TBrowserControl> webBrowser1_;
 };
 

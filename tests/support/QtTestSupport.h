@@ -11,9 +11,16 @@
 #include <QStringList>
 
 #include <cstdlib>
+#include <ostream>
 #include <functional>
 #include <memory>
 #include <unistd.h>
+
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace quietpane::test {
 
