@@ -265,7 +265,7 @@ void TfrmWeb::BuildBands()
     toolBar3->setObjectName(QStringLiteral("ToolBar3"));
     toolBar3->addSeparator();
     toolHome_ = AddToolButton(toolBar3, "ToolHome", QStyle::SP_DirHomeIcon, QStringLiteral("Home"));
-    toolHome_->setText(HomePage());
+    toolHome_->setText(setup_.homePage.isEmpty() ? HomePage() : setup_.homePage);
     toolHome_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     connect(toolHome_, &QToolButton::clicked, this, &TfrmWeb::LinksImagesClick);
     auto* bEmail = new QToolButton(toolBar3);

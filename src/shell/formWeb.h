@@ -40,6 +40,7 @@ struct TfrmWebSetup {
     Registry* registry = nullptr; // borrowed
     std::function<bool()> internetAutodial;
     SystemHotKeys* systemHotKeys = nullptr; // borrowed
+    QString homePage;                       // the Home button's address; empty: HomePage()
 };
 
 // The main browser window: menus, tool bar, address and links bands, the bookmark column,
