@@ -34,15 +34,16 @@ inline void PrepareQtEnvironment()
     }
 }
 
-// The one application object of a test process, created on first use.
+// The one application object of a test process, created on first use. It is never destroyed:
+// at exit Qt's own statics (the SQL driver registry) go before a static application would.
 inline TQuietpaneApplication& TestApplication()
 {
-    static std::unique_ptr<TQuietpaneApplication> application = [] {
+    static TQuietpaneApplication* application = [] {
         PrepareQtEnvironment();
         static int argc = 1;
         static char name[] = "quietpane-test";
         static char* argv[] = {name, nullptr};
-        return std::make_unique<TQuietpaneApplication>(argc, argv);
+        return std::make_unique<TQuietpaneApplication>(argc, argv).release();
     }();
     return *application;
 }
