@@ -40,6 +40,7 @@ inline TQuietpaneApplication& TestApplication()
 {
     static TQuietpaneApplication* application = [] {
         PrepareQtEnvironment();
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         static int argc = 1;
         static char name[] = "quietpane-test";
         static char* argv[] = {name, nullptr};
