@@ -60,8 +60,10 @@ TEST_F(SettingsDatabaseTest, DeliveredFileHoldsTheDefaultHotKeysAndOneEmptyAccou
 TEST_F(SettingsDatabaseTest, ColumnSizesAreEnforced)
 {
     QSqlDatabase database = OpenSettingsDatabase("first", path);
-    EXPECT_TRUE(Exec(database, QStringLiteral("INSERT INTO Bookmark (Bookmark) VALUES ('%1')").arg(QString(225, 'x'))));
-    EXPECT_FALSE(Exec(database, QStringLiteral("INSERT INTO Bookmark (Bookmark) VALUES ('%1')").arg(QString(226, 'x'))));
+    EXPECT_TRUE(Exec(database,
+                     QStringLiteral("INSERT INTO Bookmark (Bookmark) VALUES ('%1')").arg(QString(225, 'x'))));
+    EXPECT_FALSE(Exec(
+        database, QStringLiteral("INSERT INTO Bookmark (Bookmark) VALUES ('%1')").arg(QString(226, 'x'))));
     EXPECT_FALSE(Exec(database, QStringLiteral("UPDATE Email SET ServerIn = '%1'").arg(QString(51, 'x'))));
     EXPECT_FALSE(Exec(database, QStringLiteral("UPDATE Email SET Type = '%1'").arg(QString(21, 'x'))));
     EXPECT_FALSE(Exec(database, QStringLiteral("UPDATE Email SET PortIn = 65536")));
@@ -97,7 +99,8 @@ TEST_F(SettingsDatabaseTest, MissingFileIsRefusedAndNeverCreated)
 TEST_F(SettingsDatabaseTest, FileThatIsNoDatabaseIsRefused)
 {
     const auto notADatabase = folder.WriteFile("other.mdb", std::string(4096, 'z'));
-    EXPECT_THROW(OpenSettingsDatabase("first", QString::fromStdString(notADatabase.string())), EDatabaseError);
+    EXPECT_THROW(OpenSettingsDatabase("first", QString::fromStdString(notADatabase.string())),
+                 EDatabaseError);
 }
 
 TEST_F(SettingsDatabaseTest, PathWithUriCharactersOpensTheRightFile)

@@ -43,11 +43,12 @@ protected:
         options.environment = environment;
         options.workingDirectory = folder.Path();
         options.logFile = folder.Path() / "quietpane.log";
-        return std::make_unique<ChildProcess>(std::vector<std::string>{(programFolder() / "Quietpane").string()},
-                                              options);
+        return std::make_unique<ChildProcess>(
+            std::vector<std::string>{(programFolder() / "Quietpane").string()}, options);
     }
 
-    bool WaitFor(const std::function<bool()>& condition, std::chrono::seconds timeout = std::chrono::seconds(30))
+    bool WaitFor(const std::function<bool()>& condition,
+                 std::chrono::seconds timeout = std::chrono::seconds(30))
     {
         const auto end = std::chrono::steady_clock::now() + timeout;
         while (!condition()) {

@@ -11,9 +11,9 @@
 #include <QStringList>
 
 #include <cstdlib>
-#include <ostream>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <unistd.h>
 
 // Readable failure messages for Qt texts.
