@@ -460,6 +460,15 @@ TEST_F(FrmWebTest, HotKeyPressesHideAndShowOnlyTheMainWindow)
     EXPECT_TRUE(window->isVisible());
 }
 
+TEST_F(FrmWebTest, EmailButtonShowsTheMailWindow)
+{
+    auto window = Create();
+    QWidget mailWindow;
+    window->SetMailWindow(&mailWindow);
+    window->findChild<QToolButton*>("bEmail")->click();
+    EXPECT_TRUE(mailWindow.isVisible());
+}
+
 TEST_F(FrmWebTest, MinimisingHidesTheWindow)
 {
     auto window = Create();
