@@ -121,14 +121,15 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     statusBar1_->addWidget(statusPanel_, 1);
     setStatusBar(statusBar1_);
 
-    for (const char* name : {"dbUrls", "dbHotkey2", "dbHotkey3"}) {
+    auto hiddenBoundBox = [central](const char* name) {
         auto* box = new QLineEdit(central);
         box->setObjectName(QLatin1String(name));
         box->hide();
-    }
-    dbUrls_ = central->findChild<QLineEdit*>(QStringLiteral("dbUrls"));
-    dbHotkey2_ = central->findChild<QLineEdit*>(QStringLiteral("dbHotkey2"));
-    dbHotkey3_ = central->findChild<QLineEdit*>(QStringLiteral("dbHotkey3"));
+        return box;
+    };
+    dbUrls_ = hiddenBoundBox("dbUrls");
+    dbHotkey2_ = hiddenBoundBox("dbHotkey2");
+    dbHotkey3_ = hiddenBoundBox("dbHotkey3");
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
