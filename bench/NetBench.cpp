@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr std::size_t PayloadBytes = 20 * 1000 * 1000;
+constexpr std::size_t PayloadBytes = std::size_t{20} * 1000 * 1000;
 
 // Lines of 76 characters ending in CR LF, about PayloadBytes in all, with dot-stuffed lines
 // among them as a mail body has.
@@ -107,7 +107,9 @@ void RawRecv(benchmark::State& state, const std::string& payload)
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(sender.Port()));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            state.SkipWithError("cannot connect");
+        }
         std::size_t total = 0;
         ssize_t received;
         while ((received = recv(fd, buffer.data(), buffer.size(), 0)) > 0) {

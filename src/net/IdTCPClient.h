@@ -14,11 +14,14 @@ public:
     using EIdException::EIdException;
 };
 
+// NOLINTBEGIN(bugprone-macro-parentheses): the argument is a class name.
 #define QUIETPANE_SOCKS_ERROR(name, text)                                                                    \
     class name : public EIdSocksError {                                                                      \
     public:                                                                                                  \
         name() : EIdSocksError(text) {}                                                                      \
     };
+
+// NOLINTEND(bugprone-macro-parentheses)
 
 QUIETPANE_SOCKS_ERROR(EIdSocksRequestFailed, "Request rejected or failed.")
 QUIETPANE_SOCKS_ERROR(EIdSocksRequestServerFailed, "Request rejected because SOCKS server cannot connect.")

@@ -11,7 +11,7 @@
 namespace {
 
 // A buffer this large is given back when emptied rather than kept for later reads.
-constexpr std::size_t RetainedBufferCapacity = 1024 * 1024;
+constexpr std::size_t RetainedBufferCapacity = std::size_t{1024} * 1024;
 
 const std::string DefaultLineTerminator = "\n";
 

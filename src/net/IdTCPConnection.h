@@ -136,7 +136,7 @@ public:
     int RecvBufferSize = 32768;
     int SendBufferSize = 32768;
     // Longest line ReadLine accepts; a longer one drops the connection and raises.
-    std::size_t MaxLineLength = 16 * 1024 * 1024;
+    std::size_t MaxLineLength = std::size_t{16} * 1024 * 1024;
     bool ASCIIFilter = false;
     TIdConnectionIntercept* Intercept() const { return intercept_; }
     void SetIntercept(TIdConnectionIntercept* intercept);

@@ -21,7 +21,7 @@ using quietpane::test::RecordingStack;
 using quietpane::test::SendAll;
 
 // A server that sends the bytes, then waits for the client to go.
-LoopbackServer Sending(std::string bytes)
+LoopbackServer Sending(const std::string& bytes)
 {
     return LoopbackServer([bytes](int connection) {
         SendAll(connection, bytes);
@@ -30,7 +30,7 @@ LoopbackServer Sending(std::string bytes)
 }
 
 // A server that sends the bytes and closes at once.
-LoopbackServer SendingAndClosing(std::string bytes)
+LoopbackServer SendingAndClosing(const std::string& bytes)
 {
     return LoopbackServer([bytes](int connection) { SendAll(connection, bytes); });
 }
@@ -110,7 +110,7 @@ TEST_F(IdTCPConnectionTest, LongLineArrivesThroughSmallReceivesWhole)
 
 TEST_F(IdTCPConnectionTest, TenMegabyteLineThroughKilobyteReceivesCompletes)
 {
-    const std::string line(10 * 1000 * 1000, 'x');
+    const std::string line(std::size_t{10} * 1000 * 1000, 'x');
     LoopbackServer server = Sending(line + "\r\n");
     client.RecvBufferSize = 1024;
     ConnectTo(server);
@@ -125,7 +125,7 @@ TEST_F(IdTCPConnectionTest, EndlessLineRaisesMaxLineLengthAndDrops)
             SendAll(connection, chunk); // ends with an exception once the client has gone
         }
     });
-    client.MaxLineLength = 64 * 1024;
+    client.MaxLineLength = std::size_t{64} * 1024;
     ConnectTo(server);
     try {
         client.ReadLine();
