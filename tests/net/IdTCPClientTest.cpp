@@ -174,6 +174,14 @@ TEST_F(IdTCPClientTest, Socks5ThroughMicrosocks)
     proxy.Start({program, "-i", "127.0.0.1", "-p", std::to_string(proxy.port)});
     ExpectEchoThroughProxy(svSocks5, proxy.port);
     ExpectEchoThroughProxy(svSocks5, proxy.port, "localhost");
+
+    client.Port = FreePort(); // nothing listens there
+    try {
+        client.Connect();
+        FAIL() << "the proxy reached a closed port";
+    } catch (const EIdSocksError& error) {
+        EXPECT_STREQ(error.what(), "Connection refused.");
+    }
 }
 
 TEST_F(IdTCPClientTest, Socks5WithUsernameAndPassword)
@@ -201,6 +209,52 @@ TEST_F(IdTCPClientTest, Socks5WithUsernameAndPassword)
 
     client.SocksInfo.Authentication = saNoAuthentication;
     EXPECT_THROW(ExpectEchoThroughProxy(svSocks5, proxy.port), EIdSocksAuthMethodError);
+}
+
+TEST_F(IdTCPClientTest, Socks4RepliesOtherThanGrantedRaiseTheirErrors)
+{
+    const std::vector<std::pair<char, std::string>> replies{
+        {91, "Request rejected or failed."},
+        {92, "Request rejected because SOCKS server cannot connect."},
+        {93, "Request rejected because the client program and identd report different user-ids."},
+        {17, "Unknown socks error."}};
+    LoopbackServer proxy(
+        [&replies, served = std::size_t{0}](int connection) mutable {
+            quietpane::test::ReceiveBytes(connection, 9); // version, command, port, address, empty user
+            quietpane::test::SendAll(connection, std::string{0, replies[served++].first, 0, 0, 0, 0, 0, 0});
+            ReceiveAll(connection);
+        },
+        static_cast<int>(replies.size()));
+    client.SocksInfo.Version = svSocks4;
+    client.SocksInfo.Host = "127.0.0.1";
+    client.SocksInfo.Port = proxy.Port();
+    client.Host = "127.0.0.1";
+    client.Port = 25;
+    for (const auto& [code, text] : replies) {
+        try {
+            client.Connect();
+            ADD_FAILURE() << "reply " << int(code) << " accepted";
+        } catch (const EIdSocksError& error) {
+            EXPECT_EQ(error.what(), text);
+        }
+        client.Disconnect();
+    }
+}
+
+TEST_F(IdTCPClientTest, Socks5ProxyThatHangsUpDidNotRespond)
+{
+    LoopbackServer proxy([](int connection) { quietpane::test::ReceiveBytes(connection, 3); });
+    client.SocksInfo.Version = svSocks5;
+    client.SocksInfo.Host = "127.0.0.1";
+    client.SocksInfo.Port = proxy.Port();
+    client.Host = "example.org";
+    client.Port = 25;
+    try {
+        client.Connect();
+        FAIL() << "no exception";
+    } catch (const EIdSocksServerRespondError& error) {
+        EXPECT_STREQ(error.what(), "Socks server did not respond.");
+    }
 }
 
 TEST_F(IdTCPClientTest, Socks4ThroughDante)
