@@ -37,6 +37,17 @@ protected:
         client.OnConnected = [this](TIdComponent&) { ++connectedEvents; };
     }
 
+    // Connect fails with an exception of type E carrying the text.
+    template <typename E> void ExpectConnectRaises(const std::string& text)
+    {
+        try {
+            client.Connect();
+            ADD_FAILURE() << "connected; expected: " << text;
+        } catch (const E& error) {
+            EXPECT_EQ(error.what(), text);
+        }
+    }
+
     // Connects through the proxy to an echo server and proves that bytes pass both ways.
     void ExpectEchoThroughProxy(TSocksVersion version, int proxyPort,
                                 const std::string& targetHost = "127.0.0.1")
@@ -176,12 +187,7 @@ TEST_F(IdTCPClientTest, Socks5ThroughMicrosocks)
     ExpectEchoThroughProxy(svSocks5, proxy.port, "localhost");
 
     client.Port = FreePort(); // nothing listens there
-    try {
-        client.Connect();
-        FAIL() << "the proxy reached a closed port";
-    } catch (const EIdSocksError& error) {
-        EXPECT_STREQ(error.what(), "Connection refused.");
-    }
+    ExpectConnectRaises<EIdSocksServerConnectionRefusedError>("Connection refused.");
 }
 
 TEST_F(IdTCPClientTest, Socks5WithUsernameAndPassword)
@@ -231,12 +237,7 @@ TEST_F(IdTCPClientTest, Socks4RepliesOtherThanGrantedRaiseTheirErrors)
     client.Host = "127.0.0.1";
     client.Port = 25;
     for (const auto& [code, text] : replies) {
-        try {
-            client.Connect();
-            ADD_FAILURE() << "reply " << int(code) << " accepted";
-        } catch (const EIdSocksError& error) {
-            EXPECT_EQ(error.what(), text);
-        }
+        ExpectConnectRaises<EIdSocksError>(text);
         client.Disconnect();
     }
 }
@@ -249,12 +250,7 @@ TEST_F(IdTCPClientTest, Socks5ProxyThatHangsUpDidNotRespond)
     client.SocksInfo.Port = proxy.Port();
     client.Host = "example.org";
     client.Port = 25;
-    try {
-        client.Connect();
-        FAIL() << "no exception";
-    } catch (const EIdSocksServerRespondError& error) {
-        EXPECT_STREQ(error.what(), "Socks server did not respond.");
-    }
+    ExpectConnectRaises<EIdSocksServerRespondError>("Socks server did not respond.");
 }
 
 TEST_F(IdTCPClientTest, Socks4ThroughDante)
@@ -282,12 +278,7 @@ TEST_F(IdTCPClientTest, Socks4ThroughDante)
 
     client.SocksInfo.Version = svSocks4;
     client.Port = FreePort(); // nothing listens there
-    try {
-        client.Connect();
-        FAIL() << "the proxy reached a closed port";
-    } catch (const EIdSocksRequestFailed& error) {
-        EXPECT_STREQ(error.what(), "Request rejected or failed.");
-    }
+    ExpectConnectRaises<EIdSocksRequestFailed>("Request rejected or failed.");
 }
 
 TEST_F(IdTCPClientTest, Socks4AHandsTheNameToTheProxy)
