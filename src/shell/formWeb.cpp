@@ -3,6 +3,7 @@
 #include "hotkeys/HotKeyRecorder.h"
 #include "hotkeys/ShortCutText.h"
 #include "net/IdGlobal.h"
+#include "platform/EventPump.h"
 #include "platform/GuardedApplication.h"
 #include "platform/InternetAutodial.h"
 #include "platform/LocalAddresses.h"
@@ -84,6 +85,7 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     setObjectName(QStringLiteral("frmWeb"));
     setWindowTitle(QStringLiteral("Quietpane"));
     resize(880, 536);
+    idAntiFreeze1_.MessagePump = PumpQtEvents;
 
     auto* central = new QWidget(this);
     setCentralWidget(central);

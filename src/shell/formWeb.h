@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hotkeys/HotKeyManager.h"
+#include "net/IdAntiFreeze.h"
 #include "platform/BrowserControl.h"
 #include "platform/Registry.h"
 #include "shell/History.h"
@@ -160,6 +161,8 @@ private:
     QDataWidgetMapper* bookmarkBinding_ = nullptr;
     QDataWidgetMapper* hotKeyBinding_ = nullptr;
 
+    // Keeps every window responsive while a network call of the program waits.
+    TIdAntiFreeze idAntiFreeze1_;
     std::unique_ptr<THotKeyManager> hotKeyManager_;
     std::unique_ptr<TBrowserControl> webBrowser1_;
 };
