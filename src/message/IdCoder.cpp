@@ -219,8 +219,7 @@ const TIdCoderItem& TIdCoderCollection::FindCoder(const std::string& contentType
 
 namespace {
 
-template <typename TCoder>
-TIdCoderItem::TCoderClass CoderClass()
+template <typename TCoder> TIdCoderItem::TCoderClass CoderClass()
 {
     return [] { return std::unique_ptr<TIdCoder>(std::make_unique<TCoder>()); };
 }

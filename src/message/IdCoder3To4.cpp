@@ -150,11 +150,6 @@ bool IsSkippedInBase64(char c)
     return c == '\r' || c == '\n' || c == ' ' || c == '\t';
 }
 
-bool OnlyPaddingFollows(std::string_view rest)
-{
-    return std::all_of(rest.begin(), rest.end(), [](char c) { return c == '=' || IsSkippedInBase64(c); });
-}
-
 } // namespace
 
 void TIdBase64Decoder::Decode(std::string_view text, bool endOfInput)
@@ -188,7 +183,7 @@ void TIdBase64Decoder::Decode(std::string_view text, bool endOfInput)
         }
         if (c == '=' && (groupCount_ >= 2 || (groupCount_ == 0 && afterPadding_))) {
             if (groupCount_ >= 2) {
-                out += DecodeShortGroup(out, endOfInput && OnlyPaddingFollows(text.substr(i)));
+                out += DecodeShortGroup(out);
                 groupCount_ = 0;
                 afterPadding_ = true;
             }
@@ -209,7 +204,7 @@ void TIdBase64Decoder::Decode(std::string_view text, bool endOfInput)
     if (endOfInput) {
         // An unpadded short group at the very end; a single character carries no whole byte.
         if (groupCount_ >= 2) {
-            out += DecodeShortGroup(out, true);
+            out += DecodeShortGroup(out);
         }
         groupCount_ = 0;
         afterPadding_ = false;
@@ -220,25 +215,17 @@ void TIdBase64Decoder::Decode(std::string_view text, bool endOfInput)
     }
 }
 
-size_t TIdBase64Decoder::DecodeShortGroup(char* out, bool endOfInput) const
+size_t TIdBase64Decoder::DecodeShortGroup(char* out) const
 {
-    // The group is completed with zero values ("A"). At the very end of input, bits left over
-    // in the last character that a canonical encoder leaves zero still make one more byte.
+    // The group is completed with zero values; only whole bytes count. Bits left over in the
+    // last character are no data, whatever an encoder left in them.
     const uint32_t v = (uint32_t(group_[0]) << 18) | (uint32_t(group_[1]) << 12) |
                        (groupCount_ == 3 ? uint32_t(group_[2]) << 6 : 0);
     out[0] = static_cast<char>(v >> 16);
     if (groupCount_ == 2) {
-        if (endOfInput && (group_[1] & 15) != 0) {
-            out[1] = static_cast<char>(v >> 8);
-            return 2;
-        }
         return 1;
     }
     out[1] = static_cast<char>(v >> 8);
-    if (endOfInput && (group_[2] & 3) != 0) {
-        out[2] = static_cast<char>(v);
-        return 3;
-    }
     return 2;
 }
 

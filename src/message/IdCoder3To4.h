@@ -83,7 +83,7 @@ protected:
 private:
     void Decode(std::string_view text, bool endOfInput);
     // Decodes the final one to three characters of a group; returns the bytes written.
-    size_t DecodeShortGroup(char* out, bool endOfInput) const;
+    size_t DecodeShortGroup(char* out) const;
 
     std::string out_;
     std::array<uint8_t, 4> group_{};

@@ -155,6 +155,7 @@ void TIdIMFDecoder::ReadHeaderBlock(bool endOfInput)
         currentHeader_ = Trim(currentHeader_);
         if (currentHeader_.empty()) {
             phase_ = ReadingContent;
+            atLineStart_ = true;
             EmitData(rawHeader_);
             rawHeader_.clear();
             EmitData("\r\n");
@@ -225,9 +226,10 @@ void TIdIMFDecoder::PushBoundary(const std::string& boundary)
         return;
     }
     boundaries_.push_back(boundary);
-    longestBoundary_ = std::max(longestBoundary_, boundary.size());
+    delimiters_.push_back("--" + boundary);
+    longestDelimiter_ = std::max(longestDelimiter_, delimiters_.back().size());
     // A pass keeps back what could be the start of a delimiter; the buffer must hold more.
-    GrowBuffer(static_cast<uint32_t>(2 * (longestBoundary_ + 8)));
+    GrowBuffer(static_cast<uint32_t>(2 * (longestDelimiter_ + 8)));
 }
 
 void TIdIMFDecoder::ReportFileName(const std::string& name)
@@ -265,31 +267,37 @@ void TIdIMFDecoder::ReadContent(bool endOfInput)
         Consume(text.size());
         return;
     }
-    // The earliest delimiter wins; at the same place, the boundary announced later.
+    // A delimiter is "--" and a boundary at the start of a line. The earliest wins; at the same
+    // place, the boundary announced later.
     size_t found = std::string_view::npos;
     size_t which = 0;
-    for (size_t i = 0; i < boundaries_.size(); ++i) {
-        const size_t at = text.find(boundaries_[i]);
-        if (at != std::string_view::npos && at <= found) {
-            found = at;
-            which = i;
+    for (size_t i = 0; i < delimiters_.size(); ++i) {
+        for (size_t at = text.find(delimiters_[i]); at != std::string_view::npos && at <= found;
+             at = text.find(delimiters_[i], at + 1)) {
+            if (at == 0 ? atLineStart_ : text[at - 1] == '\n') {
+                found = at;
+                which = i;
+                break;
+            }
         }
     }
-    // A boundary that could still be completed by the next pass may start before the one found,
-    // and the "\r\n--" ahead of a delimiter must be seen together with it.
-    if (found == std::string_view::npos || (!endOfInput && found + longestBoundary_ > text.size())) {
-        const size_t keep = longestBoundary_ + 3;
+    // A delimiter that the next pass could still complete may start before the one found, and
+    // the line break ahead of a delimiter must be seen together with it.
+    if (found == std::string_view::npos || (!endOfInput && found + longestDelimiter_ > text.size())) {
+        const size_t keep = longestDelimiter_ + 1;
         const size_t safe = endOfInput ? text.size() : (text.size() > keep ? text.size() - keep : 0);
         if (safe > 0) {
             FeedInner(text.substr(0, safe));
+            atLineStart_ = text[safe - 1] == '\n';
             Consume(safe);
         }
         return;
     }
-    std::string_view content = text.substr(0, found);
+    const size_t boundaryAt = found + 2;
+    std::string_view content = text.substr(0, boundaryAt);
     if (content.size() >= 4 && content.ends_with("\r\n--")) {
         content.remove_suffix(4);
-    } else if ((content.size() == 2 || content.size() == 3) && content.ends_with("--")) {
+    } else if (content.size() == 2 || content.size() == 3) {
         content.remove_suffix(2);
     }
     FeedInner(content);
@@ -300,12 +308,8 @@ void TIdIMFDecoder::ReadContent(bool endOfInput)
     }
     const std::string boundary = boundaries_[which];
     EmitEvent(24, boundary);
-    if (found >= 4) {
-        currentHeader_ = "\r\n--" + boundary;
-    } else if (found >= 2) {
-        currentHeader_ = "--" + boundary;
-    }
-    Consume(found + boundary.size());
+    currentHeader_ = (boundaryAt >= 4 ? "\r\n--" : "--") + boundary;
+    Consume(boundaryAt + boundary.size());
     phase_ = AfterDelimiter;
 }
 

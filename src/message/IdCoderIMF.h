@@ -63,7 +63,11 @@ private:
     // The start of a header line whose end has not arrived yet.
     std::string unfinishedLine_;
     std::vector<std::string> boundaries_;
-    size_t longestBoundary_ = 0;
+    // "--" + boundary, for each boundary.
+    std::vector<std::string> delimiters_;
+    size_t longestDelimiter_ = 0;
+    // Whether the content not yet searched starts a line.
+    bool atLineStart_ = true;
     std::unique_ptr<TIdCoder> inner_;
     bool innerFed_ = false;
 };

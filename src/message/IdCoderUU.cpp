@@ -26,9 +26,10 @@ std::string FixedLengthTable(const std::string& current, const std::string& repl
 // Position of the keyword in the line ignoring case, or npos.
 size_t FindKeyword(std::string_view line, std::string_view keyword)
 {
-    const auto found = std::search(line.begin(), line.end(), keyword.begin(), keyword.end(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    });
+    const auto found =
+        std::search(line.begin(), line.end(), keyword.begin(), keyword.end(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        });
     return found == line.end() ? std::string_view::npos : static_cast<size_t>(found - line.begin());
 }
 

@@ -75,7 +75,8 @@ inline std::string DataOf(const std::vector<std::string>& items)
 
 using TCoderFactory = std::function<std::unique_ptr<TIdCoder>()>;
 
-inline std::vector<std::string> RunCoder(const TCoderFactory& factory, std::string_view input, size_t chunk = 0)
+inline std::vector<std::string> RunCoder(const TCoderFactory& factory, std::string_view input,
+                                         size_t chunk = 0)
 {
     const std::unique_ptr<TIdCoder> coder = factory();
     return CollectItems(*coder, input, chunk);

@@ -135,13 +135,20 @@ TEST(Registry, HoldsTheFourteenCodersInLookupOrder)
     const TIdCoderCollection& registry = CoderRegistry();
     ASSERT_EQ(registry.Count(), 14u);
     const std::vector<std::tuple<uint8_t, uint8_t, std::string, std::string>> expected = {
-        {0, 0, "", "application/octet-stream"},  {128, 0, "", "application/octet-stream"},
-        {128, 0, "7bit", ""},                    {128, 0, "8bit", ""},
-        {128, 0, "binary", ""},                  {128, 9, "8bit", "text/"},
-        {0, 8, "base64", ""},                    {128, 8, "base64", ""},
-        {0, 8, "x-uu", ""},                      {128, 8, "x-uu", ""},
-        {0, 8, "x-xx", ""},                      {128, 8, "x-xx", ""},
-        {0, 8, "quoted-printable", ""},          {128, 8, "quoted-printable", ""},
+        {0, 0, "", "application/octet-stream"},
+        {128, 0, "", "application/octet-stream"},
+        {128, 0, "7bit", ""},
+        {128, 0, "8bit", ""},
+        {128, 0, "binary", ""},
+        {128, 9, "8bit", "text/"},
+        {0, 8, "base64", ""},
+        {128, 8, "base64", ""},
+        {0, 8, "x-uu", ""},
+        {128, 8, "x-uu", ""},
+        {0, 8, "x-xx", ""},
+        {128, 8, "x-xx", ""},
+        {0, 8, "quoted-printable", ""},
+        {128, 8, "quoted-printable", ""},
     };
     for (size_t i = 0; i < expected.size(); ++i) {
         const TIdCoderItem& item = registry.Item(i);
@@ -216,16 +223,16 @@ TEST(Base64Decoding, PaddingFormsGiveOneOrTwoBytes)
     EXPECT_EQ(Decode(""), "");
 }
 
-TEST(Base64Decoding, LeftOverBitsOfTheLastGroupMakeAByteOnlyAtTheEndOfInput)
+TEST(Base64Decoding, BitsLeftOverInTheLastCharacterMakeNoByte)
 {
-    // "QUJ=": the third character's two low bits are set.
-    EXPECT_EQ(Decode("QUJ="), std::string("AB\x40", 3));
-    // "QR==": the second character's low four bits are set.
-    EXPECT_EQ(Decode("QR=="), std::string("A\x10", 2));
-    // Unpadded short groups at the end.
-    EXPECT_EQ(Decode("QUI"), "AB");
-    EXPECT_EQ(Decode("QQ"), "A");
-    // In a full-buffer pass a padded group gives only its whole bytes.
+    // "QUJ=": the third character's two low bits are set; "QR==": the second's low four bits.
+    EXPECT_EQ(Decode("QUJ="), "AB");
+    EXPECT_EQ(Decode("QR=="), "A");
+    // Unpadded short groups at the end; a single character carries no whole byte.
+    EXPECT_EQ(Decode("QUJ"), "AB");
+    EXPECT_EQ(Decode("QR"), "A");
+    EXPECT_EQ(Decode("QUJDR"), "ABC");
+    // The same in a full-buffer pass.
     std::string text = "QUJ=\r\n";
     text += std::string(4096 - text.size(), '\n');
     EXPECT_EQ(Decode(text + "QUJD"), "ABABC");
@@ -302,7 +309,8 @@ TEST_F(Base64Agreement, OurOutputDecodesWithBinasciiAndTheirsWithOurs)
 {
     std::mt19937 random(20261208);
     std::uniform_int_distribution<size_t> size(0, 100000);
-    for (const size_t n : {size_t(0), size_t(1), size_t(2), size_t(57), size(random), size(random), size(random)}) {
+    for (const size_t n :
+         {size_t(0), size_t(1), size_t(2), size_t(57), size(random), size(random), size(random)}) {
         const std::string bytes = RandomMailBytes(random, n);
         std::string ours;
         for (size_t at = 0; at < bytes.size(); at += 57) {

@@ -13,8 +13,7 @@ struct TDecoded {
     std::vector<std::string> errors;
 };
 
-template <typename TDecoder = TIdUUDecoder>
-TDecoded Decode(const std::string& text, size_t chunk = 0)
+template <typename TDecoder = TIdUUDecoder> TDecoded Decode(const std::string& text, size_t chunk = 0)
 {
     TDecoder decoder;
     TDecoded result;
@@ -39,8 +38,8 @@ TEST(UUDecoding, ReadsTheBeginLineDataZeroLineAndEndWithTheirEvents)
 {
     const TDecoded decoded =
         Decode("some preamble\r\nbegin 644 hello.txt\r\n" + HelloLine + DigitsLine + "`\r\nend\r\n");
-    EXPECT_EQ(decoded.items, (std::vector<std::string>{"42;", "47;644", "5;hello.txt", "0;hello, world0123456789",
-                                                       "44;", "45;"}));
+    EXPECT_EQ(decoded.items, (std::vector<std::string>{"42;", "47;644", "5;hello.txt",
+                                                       "0;hello, world0123456789", "44;", "45;"}));
     EXPECT_TRUE(decoded.errors.empty());
     EXPECT_EQ(Decode("BEGIN 600 x\r\n" + HelloLine + "`\r\nEND\r\n").items.back(), "45;");
 }
@@ -60,11 +59,13 @@ TEST(UUDecoding, ATablePreambleReplacesTheCodingTable)
 {
     const std::string xx = Encode<TIdXXEncoder>("table driven");
     const std::string table = std::string(XXTable);
-    const TDecoded decoded = Decode("table\r\n" + table.substr(0, 32) + "\r\n" + table.substr(32) + "\r\n" + xx);
+    const TDecoded decoded =
+        Decode("table\r\n" + table.substr(0, 32) + "\r\n" + table.substr(32) + "\r\n" + xx);
     EXPECT_EQ(decoded.items.front(), "41;");
     EXPECT_EQ(DataOf(decoded.items), "table driven");
 
-    const TDecoded missing = Decode("TABLE\r\n" + table.substr(0, 32) + "\r\n" + table.substr(32) + "\r\nno\r\n");
+    const TDecoded missing =
+        Decode("TABLE\r\n" + table.substr(0, 32) + "\r\n" + table.substr(32) + "\r\nno\r\n");
     EXPECT_EQ(missing.errors, std::vector<std::string>{"No BEGIN statement followed a TABLE"});
     EXPECT_EQ(missing.items.back(), "43;");
 }
@@ -164,7 +165,8 @@ protected:
         TempDir folder;
         const auto input = folder.WriteFile("in.uu", text);
         std::filesystem::create_directory(folder.Path() / "out");
-        EXPECT_TRUE(RunProgram({uudeview_, "-i", "-q", "-p", (folder.Path() / "out").string() + "/", input.string()}));
+        EXPECT_TRUE(RunProgram(
+            {uudeview_, "-i", "-q", "-p", (folder.Path() / "out").string() + "/", input.string()}));
         return ReadFile(folder.Path() / "out" / "data.bin");
     }
 
@@ -173,8 +175,9 @@ protected:
         TempDir folder;
         const auto input = folder.WriteFile("data.bin", bytes);
         const auto output = folder.Path() / "out";
-        EXPECT_TRUE(RunProgram({"/bin/sh", "-c", uuenview_ + " " + mode + " '" + input.string() + "' > '" +
-                                                    output.string() + "' 2>/dev/null"}));
+        EXPECT_TRUE(RunProgram(
+            {"/bin/sh", "-c",
+             uuenview_ + " " + mode + " '" + input.string() + "' > '" + output.string() + "' 2>/dev/null"}));
         return ReadFile(output);
     }
 

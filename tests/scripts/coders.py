@@ -10,13 +10,15 @@ Usage: coders.py MODE INPUT OUTPUT
   uudecode       the data lines between "begin" and the zero-length line, binascii.a2b_uu
   email          INPUT is a message with CR LF line ends; OUTPUT lists, in the order their
                  delimiters appear, the parts of every multipart: "ordinal encoding hex-payload"
-                 with the decoded payload of base64 and quoted-printable leaves, "-" otherwise
+                 with the decoded payload of base64 and quoted-printable leaves, "-" otherwise,
+                 then "broken N": how many base64 leaves hold characters outside the alphabet
 """
 import base64
 import binascii
 import email
 import email.policy
 import quopri
+import re
 import sys
 
 
@@ -46,6 +48,22 @@ def delimited_parts(message, out):
         delimited_parts(part, out)
 
 
+def broken_base64_sections(data):
+    """Counts the sections of the raw text that a base64 header block announces (up to the next
+    line starting with "--") and that hold characters outside the alphabet; the parser may not
+    see every such section as a part."""
+    broken = 0
+    for match in re.finditer(rb"(?im)^content-transfer-encoding:[ \t]*base64[ \t]*\r?$", data):
+        start = data.find(b"\r\n\r\n", match.start())
+        if start < 0:
+            continue
+        end = re.compile(rb"(?m)^--").search(data, start)
+        section = data[start: end.start() if end else len(data)]
+        if re.search(rb"[^A-Za-z0-9+/=\s]", section):
+            broken += 1
+    return broken
+
+
 def email_parts(data):
     message = email.message_from_bytes(data, policy=email.policy.compat32)
     parts = []
@@ -58,6 +76,7 @@ def email_parts(data):
             decoded = part.get_payload(decode=True)
             payload = decoded.hex() if decoded else ""
         lines.append(f"{ordinal} {encoding or '-'} {payload or '.'}")
+    lines.append(f"broken {broken_base64_sections(data)} -")
     return ("\n".join(lines) + "\n").encode()
 
 
