@@ -169,6 +169,10 @@ void TIdIMFDecoder::ReadHeaderBlock(bool endOfInput)
     }
     if (phase_ == ReadingHeaders) {
         std::string_view rest = text.substr(position);
+        // The start of the next line is known, so is whether it continues the open header.
+        if (unfinishedLine_.empty() && !rest.empty() && !IsBlank(rest[0]) && !currentHeader_.empty()) {
+            InterpretHeaderLine();
+        }
         if (endOfInput) {
             unfinishedLine_.append(rest);
             if (!unfinishedLine_.empty()) {
@@ -221,8 +225,9 @@ void TIdIMFDecoder::InterpretHeaderLine()
 
 void TIdIMFDecoder::PushBoundary(const std::string& boundary)
 {
-    // An empty boundary would match everywhere.
-    if (boundary.empty()) {
+    // An empty boundary would match everywhere; one already stacked would match where it does.
+    if (boundary.empty() ||
+        std::find(boundaries_.begin(), boundaries_.end(), boundary) != boundaries_.end()) {
         return;
     }
     boundaries_.push_back(boundary);

@@ -212,6 +212,18 @@ TEST(IMFChunking, ItemsDoNotDependOnChunkOrBufferSizes)
     EXPECT_EQ(std::count(whole.begin(), whole.end(), "24;outer"), 4);
 }
 
+TEST(IMFChunking, AHeaderLineEndingAPassIsReadOnceTheNextLineStarts)
+{
+    // The pass ends right after the first line; the next line never gets its line break.
+    const std::string text = "X-First: 1\r\nX-Second: unterminated";
+    const std::vector<std::string> expected = {"23;X-First: 1", "0;X-First: 1\r\nX-Second: unterminated",
+                                               "26;"};
+    EXPECT_EQ(Decode(text), expected);
+    for (uint32_t bufferSize = 8; bufferSize <= 40; ++bufferSize) {
+        EXPECT_EQ(Decode(text, 0, bufferSize), expected) << "buffer size " << bufferSize;
+    }
+}
+
 // --- The messages of Python's email test suite, against Python's own decoding ---
 
 struct TCorpusPart {
