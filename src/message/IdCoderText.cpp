@@ -204,15 +204,28 @@ void TIdQuotedPrintableDecoder::DecodeBuffered()
     const char* end = in + text.size();
     while (in < end) {
         if (escapePosition_ == 0) {
-            const void* found = std::memchr(in, '=', static_cast<size_t>(end - in));
-            const char* stop = found ? static_cast<const char*>(found) : end;
-            std::memcpy(out, in, static_cast<size_t>(stop - in));
-            out += stop - in;
-            in = stop;
-            if (in < end) {
-                escapePosition_ = 1;
-                ++in;
+            // Escapes come every few characters in non-English text: a plain loop beats memchr.
+            while (in < end && *in != '=') {
+                *out++ = *in++;
             }
+            if (in == end) {
+                break;
+            }
+            if (end - in < 3) {
+                escapePosition_ = 1; // the escape goes on in the next pass
+                ++in;
+                continue;
+            }
+            // A whole escape at hand: the common case, decoded without the state machine.
+            const int8_t high = HexValue[static_cast<uint8_t>(in[1])];
+            const int8_t low = HexValue[static_cast<uint8_t>(in[2])];
+            if ((high | low) >= 0) {
+                *out++ = static_cast<char>((high << 4) | low);
+                in += 3;
+                continue;
+            }
+            escapePosition_ = 1;
+            ++in;
             continue;
         }
         const char c = *in++;
