@@ -147,6 +147,17 @@ inline const std::string& SystemPython()
     return python;
 }
 
+// Tests that compare with Python's codings skip where Debian's Python is missing.
+class NeedsSystemPython : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (SystemPython().empty()) {
+            GTEST_SKIP() << "/usr/bin/python3 is missing";
+        }
+    }
+};
+
 // Runs a program to its end; true when it exits with status 0.
 inline bool RunProgram(const std::vector<std::string>& argv, const std::filesystem::path& log = {})
 {

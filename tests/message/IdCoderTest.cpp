@@ -295,15 +295,7 @@ TEST(Base64Chunking, EncoderAndDecoderGiveTheSameItemsForEveryChunkSize)
     EXPECT_EQ(Decode(text), bytes);
 }
 
-class Base64Agreement : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (SystemPython().empty()) {
-            GTEST_SKIP() << "/usr/bin/python3 is missing";
-        }
-    }
-};
+using Base64Agreement = NeedsSystemPython;
 
 TEST_F(Base64Agreement, OurOutputDecodesWithBinasciiAndTheirsWithOurs)
 {

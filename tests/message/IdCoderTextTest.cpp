@@ -119,15 +119,7 @@ TEST(QuotedPrintableChunking, EncoderAndDecoderGiveTheSameItemsForEveryChunkSize
     EXPECT_EQ(Decode(encoded), bytes);
 }
 
-class QuotedPrintableAgreement : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (SystemPython().empty()) {
-            GTEST_SKIP() << "/usr/bin/python3 is missing";
-        }
-    }
-};
+using QuotedPrintableAgreement = NeedsSystemPython;
 
 TEST_F(QuotedPrintableAgreement, OurOutputDecodesWithBinasciiAndTheirsWithOurs)
 {
