@@ -103,6 +103,9 @@ void TIdIMFDecoder::RunPasses(bool endOfInput)
 {
     // At the end of input every phase runs at least once, so that a kept line is delivered.
     do {
+        // A pass keeps back what could be the start of a delimiter; the buffer must hold more.
+        // It grows between passes only, while no pass looks into it.
+        GrowBuffer(static_cast<uint32_t>(2 * (longestDelimiter_ + 8)));
         const uint32_t before = BufferedCount();
         const TPhase phaseBefore = phase_;
         switch (phase_) {
@@ -233,8 +236,6 @@ void TIdIMFDecoder::PushBoundary(const std::string& boundary)
     boundaries_.push_back(boundary);
     delimiters_.push_back("--" + boundary);
     longestDelimiter_ = std::max(longestDelimiter_, delimiters_.back().size());
-    // A pass keeps back what could be the start of a delimiter; the buffer must hold more.
-    GrowBuffer(static_cast<uint32_t>(2 * (longestDelimiter_ + 8)));
 }
 
 void TIdIMFDecoder::ReportFileName(const std::string& name)

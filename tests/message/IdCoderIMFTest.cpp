@@ -224,6 +224,20 @@ TEST(IMFChunking, AHeaderLineEndingAPassIsReadOnceTheNextLineStarts)
     }
 }
 
+TEST(IMFChunking, ABoundaryLongerThanTheBufferStillSplitsTheParts)
+{
+    const std::string boundary(6000, 'b');
+    const std::string text = "Content-Type: multipart/mixed; boundary=" + boundary + "\r\n\r\n--" + boundary +
+                             "\r\nContent-Type: text/plain\r\n\r\none\r\n--" + boundary +
+                             "\r\n\r\ntwo\r\n--" + boundary + "--\r\n";
+    for (const size_t chunk : {size_t(0), size_t(1000)}) {
+        const auto items = Decode(text, chunk);
+        EXPECT_EQ(std::count(items.begin(), items.end(), "24;" + boundary), 3);
+        EXPECT_NE(std::find(items.begin(), items.end(), "0;one"), items.end());
+        EXPECT_NE(std::find(items.begin(), items.end(), "0;two"), items.end());
+    }
+}
+
 // --- The messages of Python's email test suite, against Python's own decoding ---
 
 struct TCorpusPart {
