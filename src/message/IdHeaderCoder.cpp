@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "message/IdCoder3To4.h"
 #include "net/IdGlobal.h"
 
 const std::string NameSpecials = "\"(),.:;<>@[]\\";
@@ -14,7 +15,6 @@ const std::string NameSpecials = "\"(),.:;<>@[]\\";
 namespace {
 
 constexpr size_t kMaxEncodedWordLength = 75;
-const char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const char kHexDigits[] = "0123456789ABCDEF";
 constexpr char kEscape = 27;
 
@@ -39,22 +39,6 @@ bool IsUtf8Continuation(unsigned char c)
     return (c & 0xC0) == 0x80;
 }
 
-std::string Base64Encode(const std::string& bytes)
-{
-    std::string result;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const size_t count = std::min<size_t>(3, bytes.size() - i);
-        uint32_t group = 0;
-        for (size_t k = 0; k < 3; ++k) {
-            group = (group << 8) | (k < count ? static_cast<unsigned char>(bytes[i + k]) : 0);
-        }
-        for (size_t k = 0; k < 4; ++k) {
-            result += k <= count ? kBase64Alphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
-        }
-    }
-    return result;
-}
-
 // Characters outside the alphabet count as 0; padding ends the data.
 std::string Base64Decode(std::string_view text)
 {
@@ -65,9 +49,9 @@ std::string Base64Decode(std::string_view text)
         if (c == '=') {
             break;
         }
-        const char* found = std::strchr(kBase64Alphabet, c);
+        const char* found = std::strchr(Base64Table, c);
         const uint32_t value =
-            (found != nullptr && c != '\0') ? static_cast<uint32_t>(found - kBase64Alphabet) : 0;
+            (found != nullptr && c != '\0') ? static_cast<uint32_t>(found - Base64Table) : 0;
         bits = (bits << 6) | value;
         bitCount += 6;
         if (bitCount >= 8) {
@@ -171,12 +155,12 @@ std::string EncodeRun(const std::string& run, const std::string& specials, const
         for (const std::string& unit : units) {
             const size_t encodedLength = (chunk.size() + unit.size() + 2) / 3 * 4;
             if (!chunk.empty() && emptyWordLength + encodedLength > kMaxEncodedWordLength) {
-                result += Base64Encode(chunk) + nextWord;
+                result += EncodeBase64Text(chunk) + nextWord;
                 chunk.clear();
             }
             chunk += unit;
         }
-        result += Base64Encode(chunk);
+        result += EncodeBase64Text(chunk);
     }
     return result + closing;
 }
