@@ -7,6 +7,7 @@
 #include "message/IdEMailAddress.h"
 #include "message/IdHeaderList.h"
 #include "message/IdMessageParts.h"
+#include "net/IdComponent.h"
 #include "net/IdGlobal.h"
 
 // Written on the wire as X-Priority 1 (mpHighest) to 5 (mpLowest).
@@ -14,10 +15,9 @@ enum TIdMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 
 // One mail message in memory: typed header fields, body lines and parts, and the mappings
 // between the fields and header lines (to send, and as received).
-class TIdMessage {
+class TIdMessage : public TIdBaseComponent {
 public:
     TIdMessage();
-    virtual ~TIdMessage() = default;
     TIdMessage(const TIdMessage&) = delete;
     TIdMessage& operator=(const TIdMessage&) = delete;
 
