@@ -126,18 +126,18 @@ std::optional<HotKeyMessage> X11HotKeys::TranslateHotKeyMessage(const QByteArray
 
 xcb_keycode_t X11HotKeys::KeyCodeOfVirtualKey(uint16_t virtualKey) const
 {
-    return connection_ != nullptr ? KeyCodeOf(KeySymFromVirtualKey(virtualKey)) : 0;
+    return connection_ != nullptr ? KeyCodeOfKeySym(connection_, KeySymFromVirtualKey(virtualKey)) : 0;
 }
 
-xcb_keycode_t X11HotKeys::KeyCodeOf(uint32_t keySym) const
+xcb_keycode_t KeyCodeOfKeySym(xcb_connection_t* connection, uint32_t keySym)
 {
     if (keySym == 0) {
         return 0;
     }
-    const xcb_setup_t* setup = xcb_get_setup(connection_);
+    const xcb_setup_t* setup = xcb_get_setup(connection);
     const int count = setup->max_keycode - setup->min_keycode + 1;
     XcbReply<xcb_get_keyboard_mapping_reply_t> mapping{xcb_get_keyboard_mapping_reply(
-        connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, count), nullptr)};
+        connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, count), nullptr)};
     if (!mapping || mapping->keysyms_per_keycode == 0) {
         return 0;
     }
@@ -157,7 +157,7 @@ xcb_keycode_t X11HotKeys::KeyCodeOf(uint32_t keySym) const
 
 uint16_t X11HotKeys::NumLockMask() const
 {
-    const xcb_keycode_t numLock = KeyCodeOf(XK_Num_Lock);
+    const xcb_keycode_t numLock = KeyCodeOfKeySym(connection_, XK_Num_Lock);
     XcbReply<xcb_get_modifier_mapping_reply_t> mapping{
         xcb_get_modifier_mapping_reply(connection_, xcb_get_modifier_mapping(connection_), nullptr)};
     if (numLock == 0 || !mapping) {

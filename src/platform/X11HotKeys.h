@@ -8,6 +8,9 @@
 
 namespace quietpane {
 
+// The key that carries the X key symbol in the server's keymap (unshifted first), 0 when none does.
+xcb_keycode_t KeyCodeOfKeySym(xcb_connection_t* connection, uint32_t keySym);
+
 // Hotkeys as passive key grabs on the root window of one X connection. Each registration
 // grabs the key with its modifiers four times, alone and with NumLock, CapsLock or both
 // added, so that the lock keys do not disable it. A grab that the server refuses (another
@@ -35,7 +38,6 @@ private:
         uint16_t keyModifiers = 0; // X modifier mask without the lock keys
     };
 
-    xcb_keycode_t KeyCodeOf(uint32_t keySym) const;
     uint16_t NumLockMask() const;
     std::vector<uint16_t> LockVariants(uint16_t keyModifiers) const;
     void Ungrab(xcb_keycode_t keyCode, const std::vector<uint16_t>& variants);
