@@ -4,21 +4,15 @@
 #include <cstdlib>
 #include <memory>
 
-#include <QGuiApplication>
-
 #define XK_MISCELLANY
 #include <X11/keysymdef.h>
 
 #include "platform/VirtualKeys.h"
+#include "platform/X11Connection.h"
 
 namespace quietpane {
 
 namespace {
-
-struct FreeDeleter {
-    void operator()(void* pointer) const { std::free(pointer); }
-};
-template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 constexpr uint16_t relevantModifiers = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 |
                                        XCB_MOD_MASK_2 | XCB_MOD_MASK_3 | XCB_MOD_MASK_4 | XCB_MOD_MASK_5;
@@ -203,16 +197,6 @@ public:
     }
 };
 
-xcb_connection_t* ApplicationConnection()
-{
-    auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (application == nullptr) {
-        return nullptr;
-    }
-    auto* x11 = application->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 != nullptr ? x11->connection() : nullptr;
-}
-
 } // namespace
 
 SystemHotKeys& DesktopHotKeys()
@@ -220,7 +204,7 @@ SystemHotKeys& DesktopHotKeys()
     static NoHotKeys none;
     // One per connection: an application made again (as tests do) brings a new connection.
     static std::unique_ptr<X11HotKeys> desktop;
-    xcb_connection_t* connection = ApplicationConnection();
+    xcb_connection_t* connection = ApplicationX11Connection();
     if (connection == nullptr) {
         return none;
     }

@@ -28,13 +28,21 @@ constexpr TShortCut ctrlAltH = 49224;
 constexpr TShortCut ctrlAltO = 49231;
 const QByteArray testEventType = "quietpane-test-hotkey";
 
-// One X server and one application for the whole test program.
+// One X server and one application for the whole test program, made by the first test that
+// needs them, so that a failure to start is that test's failure.
 class DesktopEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { desktop = std::make_unique<XApplication<QGuiApplication>>(XServer::Options{}); }
-    void TearDown() override { desktop.reset(); }
+    XApplication<QGuiApplication>& Desktop()
+    {
+        if (!desktop_) {
+            desktop_ = std::make_unique<XApplication<QGuiApplication>>(XServer::Options{});
+        }
+        return *desktop_;
+    }
+    void TearDown() override { desktop_.reset(); }
 
-    std::unique_ptr<XApplication<QGuiApplication>> desktop;
+private:
+    std::unique_ptr<XApplication<QGuiApplication>> desktop_;
 };
 
 DesktopEnvironment* const environment =
@@ -108,6 +116,7 @@ protected:
         };
     }
 
+    XServer& server = environment->Desktop().server; // the manager hooks the application
     FakeSystemHotKeys system;
     std::unique_ptr<THotKeyManager> manager = std::make_unique<THotKeyManager>(nullptr, system);
     std::vector<Press> presses;
@@ -270,7 +279,7 @@ protected:
         return WaitUntil([&] { return presses.size() >= count; });
     }
 
-    XServer& server = environment->desktop->server;
+    XServer& server = environment->Desktop().server;
     THotKeyManager manager;
     std::vector<Press> presses;
 };

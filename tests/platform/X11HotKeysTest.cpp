@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <chrono>
 #include <cstdlib>
@@ -150,12 +150,18 @@ TEST_F(X11HotKeysTest, VirtualKeyWithoutAKeyIsRefused)
     EXPECT_FALSE(hotKeys.RegisterHotKey(0xC001, ctrlAlt, 0xFF));
 }
 
-TEST(DesktopHotKeysTest, WithoutAnXConnectionEveryRegistrationFails)
+TEST(DesktopHotKeysTest, WithoutTheXcbPlatformEveryRegistrationFails)
 {
+    EXPECT_FALSE(DesktopHotKeys().RegisterHotKey(0xC001, ctrlAlt, vkH)) << "no application";
+
+    // An X server is there, but the offscreen platform passes none of its events on.
+    const XServer server;
+    setenv("DISPLAY", server.Display().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int argc = 1;
     char name[] = "test";
     char* argv[] = {name, nullptr};
-    QCoreApplication application(argc, argv);
+    QGuiApplication application(argc, argv);
 
     EXPECT_FALSE(DesktopHotKeys().RegisterHotKey(0xC001, ctrlAlt, vkH));
     EXPECT_FALSE(DesktopHotKeys().UnregisterHotKey(0xC001));
