@@ -68,11 +68,12 @@ bool X11HotKeys::RegisterHotKey(uint16_t id, uint16_t modifiers, uint16_t virtua
         return false;
     }
     // A grab of a combination another client holds fails with BadAccess; it is only seen
-    // when each grab is checked before the next one is made.
+    // when each grab is checked before the next one is made. Without owner events the press
+    // always comes to the root window, never to a focused window of this program as well.
     const std::vector<uint16_t> variants = LockVariants(keyModifiers);
     std::vector<uint16_t> made;
     for (const uint16_t variant : variants) {
-        const xcb_void_cookie_t cookie = xcb_grab_key_checked(connection_, 1, root_, variant, keyCode,
+        const xcb_void_cookie_t cookie = xcb_grab_key_checked(connection_, 0, root_, variant, keyCode,
                                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         if (XcbReply<xcb_generic_error_t> error{xcb_request_check(connection_, cookie)}) {
             Ungrab(keyCode, made);

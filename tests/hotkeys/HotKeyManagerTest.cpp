@@ -4,9 +4,12 @@
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <set>
@@ -299,6 +302,40 @@ TEST_F(DesktopHotKeyTest, CtrlAltHPressedAnywhereRaisesTheEvent)
     EXPECT_EQ(presses[0].index, hide);
     EXPECT_EQ(presses[1].hotKey, ctrlAltO);
     EXPECT_EQ(presses[1].index, restore);
+}
+
+TEST_F(DesktopHotKeyTest, PressGoesToTheHotKeyNotToTheFocusedWindowOfTheProgram)
+{
+    // Counts the keys that reach the window, leaving out Ctrl and Alt, which it sees go down
+    // and up before and after the hotkey, as with any hotkey.
+    class KeyCounter : public QObject {
+    public:
+        int keys = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+                const int key = static_cast<QKeyEvent*>(event)->key();
+                keys += key != Qt::Key_Control && key != Qt::Key_Alt;
+            }
+            return false;
+        }
+    } counter;
+    QWindow window;
+    window.resize(200, 100);
+    window.installEventFilter(&counter);
+    window.show();
+    ASSERT_TRUE(WaitUntil([&] { return window.isExposed(); }));
+    server.Run({"xdotool", "windowfocus", "--sync", std::to_string(window.winId())});
+    ASSERT_TRUE(WaitUntil([&] { return window.isActive(); }));
+    server.Run({"xdotool", "key", "x"});
+    ASSERT_TRUE(WaitUntil([&] { return counter.keys == 2; })) << "the window takes ordinary keys";
+    ASSERT_NE(manager.AddHotKey(ctrlAltH), 0);
+
+    server.Run({"xdotool", "key", "ctrl+alt+h"});
+
+    ASSERT_TRUE(WaitForPresses(1));
+    WaitUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(counter.keys, 2);
 }
 
 TEST_F(DesktopHotKeyTest, CombinationGrabbedByAnotherClientCannotBeAdded)
