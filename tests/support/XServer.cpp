@@ -101,7 +101,7 @@ std::string XServer::Run(const std::vector<std::string>& argv) const
         throw std::runtime_error(argv.front() + " did not finish");
     }
     const std::filesystem::path file = output.Path() / "output";
-    const std::string text = std::filesystem::exists(file) ? ReadFile(file) : std::string();
+    std::string text = std::filesystem::exists(file) ? ReadFile(file) : std::string();
     if (WEXITSTATUS(status) != 0) {
         throw std::runtime_error(argv.front() + " failed: " + text);
     }
