@@ -9,7 +9,6 @@
 
 #include <xcb/xcb.h>
 
-#include <chrono>
 #include <map>
 #include <memory>
 #include <set>
@@ -334,7 +333,7 @@ TEST_F(DesktopHotKeyTest, PressGoesToTheHotKeyNotToTheFocusedWindowOfTheProgram)
     server.Run({"xdotool", "key", "ctrl+alt+h"});
 
     ASSERT_TRUE(WaitForPresses(1));
-    WaitUntil([] { return false; }, std::chrono::milliseconds(100));
+    WaitUntil([] { return false; }, 100);
     EXPECT_EQ(counter.keys, 2);
 }
 
