@@ -200,11 +200,14 @@ int main(int argc, char** argv)
         const xcb_window_t window = presser.Launch(argv + 2, startMilliseconds);
         presser.Settle(std::chrono::milliseconds(500));
         std::vector<double> hides, restores;
+        // Presses come a fifth of a second apart, as no hand is faster: a press right after the
+        // window came back would wait for the web view's first paint.
+        constexpr std::chrono::milliseconds pause(200);
         for (int press = 0; press < presses; ++press) {
             hides.push_back(presser.TimePress(XK_h, window, XCB_UNMAP_NOTIFY));
-            presser.Settle(std::chrono::milliseconds(20));
+            presser.Settle(pause);
             restores.push_back(presser.TimePress(XK_o, window, XCB_MAP_NOTIFY));
-            presser.Settle(std::chrono::milliseconds(20));
+            presser.Settle(pause);
         }
         std::printf("window 0x%x\n", window);
         std::printf("start to window mapped: %.1f ms\n", startMilliseconds);
