@@ -67,12 +67,20 @@ bool X11HotKeys::RegisterHotKey(uint16_t id, uint16_t modifiers, uint16_t virtua
     if (heldHere) {
         return false;
     }
+    if (!GrabAllVariants(keyCode, keyModifiers)) {
+        return false;
+    }
+    grabs_.push_back(Grab{HotKeyMessage{id, modifiers, virtualKey}, keyCode, keyModifiers});
+    return true;
+}
+
+bool X11HotKeys::GrabAllVariants(xcb_keycode_t keyCode, uint16_t keyModifiers)
+{
     // A grab of a combination another client holds fails with BadAccess; it is only seen
     // when each grab is checked before the next one is made. Without owner events the press
     // always comes to the root window, never to a focused window of this program as well.
-    const std::vector<uint16_t> variants = LockVariants(keyModifiers);
     std::vector<uint16_t> made;
-    for (const uint16_t variant : variants) {
+    for (const uint16_t variant : LockVariants(keyModifiers)) {
         const xcb_void_cookie_t cookie = xcb_grab_key_checked(connection_, 0, root_, variant, keyCode,
                                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         if (XcbReply<xcb_generic_error_t> error{xcb_request_check(connection_, cookie)}) {
@@ -81,8 +89,24 @@ bool X11HotKeys::RegisterHotKey(uint16_t id, uint16_t modifiers, uint16_t virtua
         }
         made.push_back(variant);
     }
-    grabs_.push_back(Grab{HotKeyMessage{id, modifiers, virtualKey}, keyCode, keyModifiers});
     return true;
+}
+
+// The keys are grabbed by their codes: when the keyboard mapping changes (another layout),
+// the same virtual keys are grabbed again on the keys that carry them now. A hotkey whose
+// key is gone, or that another client holds by now, stays registered without a grab.
+void X11HotKeys::FollowKeyboardMapping()
+{
+    for (const Grab& grab : grabs_) {
+        if (grab.keyCode != 0) {
+            Ungrab(grab.keyCode, LockVariants(grab.keyModifiers));
+        }
+    }
+    numLockMask_ = NumLockMask();
+    for (Grab& grab : grabs_) {
+        const xcb_keycode_t keyCode = KeyCodeOfVirtualKey(grab.hotKey.virtualKey);
+        grab.keyCode = keyCode != 0 && GrabAllVariants(keyCode, grab.keyModifiers) ? keyCode : 0;
+    }
 }
 
 bool X11HotKeys::UnregisterHotKey(uint16_t id)
@@ -92,7 +116,9 @@ bool X11HotKeys::UnregisterHotKey(uint16_t id)
     if (found == grabs_.end()) {
         return false;
     }
-    Ungrab(found->keyCode, LockVariants(found->keyModifiers));
+    if (found->keyCode != 0) {
+        Ungrab(found->keyCode, LockVariants(found->keyModifiers));
+    }
     grabs_.erase(found);
     return true;
 }
@@ -103,7 +129,14 @@ std::optional<HotKeyMessage> X11HotKeys::TranslateHotKeyMessage(const QByteArray
         return std::nullopt;
     }
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7F) != XCB_KEY_PRESS) {
+    const uint8_t type = event->response_type & 0x7F;
+    if (type == XCB_MAPPING_NOTIFY) {
+        if (static_cast<const xcb_mapping_notify_event_t*>(message)->request != XCB_MAPPING_POINTER) {
+            FollowKeyboardMapping();
+        }
+        return std::nullopt;
+    }
+    if (type != XCB_KEY_PRESS) {
         return std::nullopt;
     }
     const auto* press = static_cast<const xcb_key_press_event_t*>(message);
@@ -112,7 +145,7 @@ std::optional<HotKeyMessage> X11HotKeys::TranslateHotKeyMessage(const QByteArray
     }
     const uint16_t keyModifiers = press->state & relevantModifiers & ~numLockMask_;
     for (const Grab& grab : grabs_) {
-        if (grab.keyCode == press->detail && grab.keyModifiers == keyModifiers) {
+        if (grab.keyCode != 0 && grab.keyCode == press->detail && grab.keyModifiers == keyModifiers) {
             return grab.hotKey;
         }
     }

@@ -18,10 +18,12 @@
 #include "platform/AtomTable.h"
 #include "platform/X11HotKeys.h"
 #include "support/XApplication.h"
+#include "support/XKeyboard.h"
 
 namespace quietpane {
 namespace {
 
+using quietpane::test::MoveKeyToAFreeKey;
 using quietpane::test::WaitUntil;
 using quietpane::test::XApplication;
 using quietpane::test::XServer;
@@ -348,6 +350,22 @@ TEST_F(DesktopHotKeyTest, CombinationGrabbedByAnotherClientCannotBeAdded)
 
     ASSERT_TRUE(otherProgram.UnregisterHotKey(0xC000));
     EXPECT_NE(manager.AddHotKey(ctrlAltO), 0);
+    xcb_disconnect(other);
+}
+
+TEST_F(DesktopHotKeyTest, HotKeyKeepsWorkingAfterTheKeyboardMappingChanges)
+{
+    ASSERT_NE(manager.AddHotKey(ctrlAltH), 0);
+    xcb_connection_t* other = xcb_connect(server.Display().c_str(), nullptr);
+    const X11HotKeys keys(other);
+    const xcb_keycode_t h = keys.KeyCodeOfVirtualKey(0x48);
+
+    ASSERT_NE(MoveKeyToAFreeKey(other, h), 0);
+    WaitUntil([] { return false; }, 200); // the application learns of the change
+    server.Run({"xdotool", "key", "ctrl+alt+h"});
+
+    EXPECT_TRUE(WaitForPresses(1));
+    MoveKeyToAFreeKey(other, keys.KeyCodeOfVirtualKey(0x48)); // h back to a key of its own for later tests
     xcb_disconnect(other);
 }
 
