@@ -23,6 +23,7 @@ uint16_t AtomTable::AddAtom(const std::string& name)
         return 0;
     }
     atoms_[static_cast<uint16_t>(id)] = Atom{name, 1};
+    idsByName_[name] = static_cast<uint16_t>(id);
     return static_cast<uint16_t>(id);
 }
 
@@ -33,6 +34,7 @@ uint16_t AtomTable::DeleteAtom(uint16_t id)
         return id;
     }
     if (--found->second.uses == 0) {
+        idsByName_.erase(found->second.name);
         atoms_.erase(found);
     }
     return 0;
@@ -46,12 +48,8 @@ int AtomTable::UseCount(uint16_t id) const
 
 uint16_t AtomTable::FindAtom(const std::string& name) const
 {
-    for (const auto& [id, atom] : atoms_) {
-        if (atom.name == name) {
-            return id;
-        }
-    }
-    return 0;
+    const auto found = idsByName_.find(name);
+    return found == idsByName_.end() ? 0 : found->second;
 }
 
 AtomTable& GlobalAtoms()

@@ -27,6 +27,7 @@ private:
         int uses = 0;
     };
     std::map<uint16_t, Atom> atoms_;
+    std::map<std::string, uint16_t> idsByName_;
 };
 
 // The process-wide table.

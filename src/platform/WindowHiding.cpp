@@ -7,30 +7,19 @@
 #include <vector>
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QWidget>
 
 #include <xcb/xcb.h>
+
+#include "platform/X11Connection.h"
 
 namespace quietpane {
 
 namespace {
 
-struct FreeDeleter {
-    void operator()(void* pointer) const { std::free(pointer); }
-};
-
-xcb_connection_t* ApplicationConnection()
-{
-    auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    auto* x11 =
-        application != nullptr ? application->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 != nullptr ? x11->connection() : nullptr;
-}
-
 xcb_atom_t InternAtom(xcb_connection_t* connection, const char* name)
 {
-    std::unique_ptr<xcb_intern_atom_reply_t, FreeDeleter> reply{xcb_intern_atom_reply(
+    XcbReply<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(strlen(name)), name), nullptr)};
     return reply ? reply->atom : XCB_NONE;
 }
@@ -59,7 +48,7 @@ const SkipAtoms& SkipAtomsOf(xcb_connection_t* connection)
 void AddSkipStatesToUnmappedWindow(xcb_connection_t* connection, xcb_window_t window)
 {
     const SkipAtoms& atoms = SkipAtomsOf(connection);
-    std::unique_ptr<xcb_get_property_reply_t, FreeDeleter> reply{xcb_get_property_reply(
+    XcbReply<xcb_get_property_reply_t> reply{xcb_get_property_reply(
         connection, xcb_get_property(connection, 0, window, atoms.state, XCB_ATOM_ATOM, 0, 1024), nullptr)};
     std::vector<xcb_atom_t> states;
     if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
@@ -137,7 +126,7 @@ private:
 
     void BeforeShow(QWidget& window) const
     {
-        xcb_connection_t* connection = ApplicationConnection();
+        xcb_connection_t* connection = ApplicationX11Connection();
         if (keepOffTaskBar && connection != nullptr) {
             AddSkipStatesToUnmappedWindow(connection, static_cast<xcb_window_t>(window.winId()));
         }
@@ -154,7 +143,8 @@ private:
 void KeepOffTaskBar(QWidget& window)
 {
     WindowHider::Of(window).keepOffTaskBar = true;
-    if (xcb_connection_t* connection = ApplicationConnection(); connection != nullptr && window.isVisible()) {
+    if (xcb_connection_t* connection = ApplicationX11Connection();
+        connection != nullptr && window.isVisible()) {
         AskForSkipStates(connection, static_cast<xcb_window_t>(window.winId()));
     }
 }

@@ -4,21 +4,15 @@
 #include <cstdlib>
 #include <memory>
 
-#include <QGuiApplication>
-
 #define XK_MISCELLANY
 #include <X11/keysymdef.h>
 
 #include "platform/VirtualKeys.h"
+#include "platform/X11Connection.h"
 
 namespace quietpane {
 
 namespace {
-
-struct FreeDeleter {
-    void operator()(void* pointer) const { std::free(pointer); }
-};
-template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 constexpr uint16_t relevantModifiers = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 |
                                        XCB_MOD_MASK_2 | XCB_MOD_MASK_3 | XCB_MOD_MASK_4 | XCB_MOD_MASK_5;
@@ -73,12 +67,21 @@ bool X11HotKeys::RegisterHotKey(uint16_t id, uint16_t modifiers, uint16_t virtua
     if (heldHere) {
         return false;
     }
+    if (!GrabAllVariants(keyCode, keyModifiers)) {
+        return false;
+    }
+    grabs_.push_back(Grab{HotKeyMessage{id, modifiers, virtualKey}, keyCode, keyModifiers});
+    return true;
+}
+
+bool X11HotKeys::GrabAllVariants(xcb_keycode_t keyCode, uint16_t keyModifiers)
+{
     // A grab of a combination another client holds fails with BadAccess; it is only seen
-    // when each grab is checked before the next one is made.
-    const std::vector<uint16_t> variants = LockVariants(keyModifiers);
+    // when each grab is checked before the next one is made. Without owner events the press
+    // always comes to the root window, never to a focused window of this program as well.
     std::vector<uint16_t> made;
-    for (const uint16_t variant : variants) {
-        const xcb_void_cookie_t cookie = xcb_grab_key_checked(connection_, 1, root_, variant, keyCode,
+    for (const uint16_t variant : LockVariants(keyModifiers)) {
+        const xcb_void_cookie_t cookie = xcb_grab_key_checked(connection_, 0, root_, variant, keyCode,
                                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         if (XcbReply<xcb_generic_error_t> error{xcb_request_check(connection_, cookie)}) {
             Ungrab(keyCode, made);
@@ -86,8 +89,24 @@ bool X11HotKeys::RegisterHotKey(uint16_t id, uint16_t modifiers, uint16_t virtua
         }
         made.push_back(variant);
     }
-    grabs_.push_back(Grab{HotKeyMessage{id, modifiers, virtualKey}, keyCode, keyModifiers});
     return true;
+}
+
+// The keys are grabbed by their codes: when the keyboard mapping changes (another layout),
+// the same virtual keys are grabbed again on the keys that carry them now. A hotkey whose
+// key is gone, or that another client holds by now, stays registered without a grab.
+void X11HotKeys::FollowKeyboardMapping()
+{
+    for (const Grab& grab : grabs_) {
+        if (grab.keyCode != 0) {
+            Ungrab(grab.keyCode, LockVariants(grab.keyModifiers));
+        }
+    }
+    numLockMask_ = NumLockMask();
+    for (Grab& grab : grabs_) {
+        const xcb_keycode_t keyCode = KeyCodeOfVirtualKey(grab.hotKey.virtualKey);
+        grab.keyCode = keyCode != 0 && GrabAllVariants(keyCode, grab.keyModifiers) ? keyCode : 0;
+    }
 }
 
 bool X11HotKeys::UnregisterHotKey(uint16_t id)
@@ -97,7 +116,9 @@ bool X11HotKeys::UnregisterHotKey(uint16_t id)
     if (found == grabs_.end()) {
         return false;
     }
-    Ungrab(found->keyCode, LockVariants(found->keyModifiers));
+    if (found->keyCode != 0) {
+        Ungrab(found->keyCode, LockVariants(found->keyModifiers));
+    }
     grabs_.erase(found);
     return true;
 }
@@ -108,7 +129,14 @@ std::optional<HotKeyMessage> X11HotKeys::TranslateHotKeyMessage(const QByteArray
         return std::nullopt;
     }
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7F) != XCB_KEY_PRESS) {
+    const uint8_t type = event->response_type & 0x7F;
+    if (type == XCB_MAPPING_NOTIFY) {
+        if (static_cast<const xcb_mapping_notify_event_t*>(message)->request != XCB_MAPPING_POINTER) {
+            FollowKeyboardMapping();
+        }
+        return std::nullopt;
+    }
+    if (type != XCB_KEY_PRESS) {
         return std::nullopt;
     }
     const auto* press = static_cast<const xcb_key_press_event_t*>(message);
@@ -117,7 +145,7 @@ std::optional<HotKeyMessage> X11HotKeys::TranslateHotKeyMessage(const QByteArray
     }
     const uint16_t keyModifiers = press->state & relevantModifiers & ~numLockMask_;
     for (const Grab& grab : grabs_) {
-        if (grab.keyCode == press->detail && grab.keyModifiers == keyModifiers) {
+        if (grab.keyCode != 0 && grab.keyCode == press->detail && grab.keyModifiers == keyModifiers) {
             return grab.hotKey;
         }
     }
@@ -126,18 +154,18 @@ std::optional<HotKeyMessage> X11HotKeys::TranslateHotKeyMessage(const QByteArray
 
 xcb_keycode_t X11HotKeys::KeyCodeOfVirtualKey(uint16_t virtualKey) const
 {
-    return connection_ != nullptr ? KeyCodeOf(KeySymFromVirtualKey(virtualKey)) : 0;
+    return connection_ != nullptr ? KeyCodeOfKeySym(connection_, KeySymFromVirtualKey(virtualKey)) : 0;
 }
 
-xcb_keycode_t X11HotKeys::KeyCodeOf(uint32_t keySym) const
+xcb_keycode_t KeyCodeOfKeySym(xcb_connection_t* connection, uint32_t keySym)
 {
     if (keySym == 0) {
         return 0;
     }
-    const xcb_setup_t* setup = xcb_get_setup(connection_);
+    const xcb_setup_t* setup = xcb_get_setup(connection);
     const int count = setup->max_keycode - setup->min_keycode + 1;
     XcbReply<xcb_get_keyboard_mapping_reply_t> mapping{xcb_get_keyboard_mapping_reply(
-        connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, count), nullptr)};
+        connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, count), nullptr)};
     if (!mapping || mapping->keysyms_per_keycode == 0) {
         return 0;
     }
@@ -157,7 +185,7 @@ xcb_keycode_t X11HotKeys::KeyCodeOf(uint32_t keySym) const
 
 uint16_t X11HotKeys::NumLockMask() const
 {
-    const xcb_keycode_t numLock = KeyCodeOf(XK_Num_Lock);
+    const xcb_keycode_t numLock = KeyCodeOfKeySym(connection_, XK_Num_Lock);
     XcbReply<xcb_get_modifier_mapping_reply_t> mapping{
         xcb_get_modifier_mapping_reply(connection_, xcb_get_modifier_mapping(connection_), nullptr)};
     if (numLock == 0 || !mapping) {
@@ -203,16 +231,6 @@ public:
     }
 };
 
-xcb_connection_t* ApplicationConnection()
-{
-    auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (application == nullptr) {
-        return nullptr;
-    }
-    auto* x11 = application->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 != nullptr ? x11->connection() : nullptr;
-}
-
 } // namespace
 
 SystemHotKeys& DesktopHotKeys()
@@ -220,7 +238,7 @@ SystemHotKeys& DesktopHotKeys()
     static NoHotKeys none;
     // One per connection: an application made again (as tests do) brings a new connection.
     static std::unique_ptr<X11HotKeys> desktop;
-    xcb_connection_t* connection = ApplicationConnection();
+    xcb_connection_t* connection = ApplicationX11Connection();
     if (connection == nullptr) {
         return none;
     }

@@ -8,10 +8,14 @@
 
 namespace quietpane {
 
+// The key that carries the X key symbol in the server's keymap (unshifted first), 0 when none does.
+xcb_keycode_t KeyCodeOfKeySym(xcb_connection_t* connection, uint32_t keySym);
+
 // Hotkeys as passive key grabs on the root window of one X connection. Each registration
 // grabs the key with its modifiers four times, alone and with NumLock, CapsLock or both
 // added, so that the lock keys do not disable it. A grab that the server refuses (another
 // client holds the combination) undoes the grabs already made and fails the registration.
+// The grabs follow changes of the keyboard mapping, seen among the events it translates.
 class X11HotKeys final : public SystemHotKeys {
 public:
     // The connection is borrowed. Grabs still held at destruction end with the connection.
@@ -31,12 +35,13 @@ public:
 private:
     struct Grab {
         HotKeyMessage hotKey;
-        xcb_keycode_t keyCode = 0;
+        xcb_keycode_t keyCode = 0; // 0 while no key carries the virtual key
         uint16_t keyModifiers = 0; // X modifier mask without the lock keys
     };
 
-    xcb_keycode_t KeyCodeOf(uint32_t keySym) const;
     uint16_t NumLockMask() const;
+    bool GrabAllVariants(xcb_keycode_t keyCode, uint16_t keyModifiers);
+    void FollowKeyboardMapping();
     std::vector<uint16_t> LockVariants(uint16_t keyModifiers) const;
     void Ungrab(xcb_keycode_t keyCode, const std::vector<uint16_t>& variants);
 

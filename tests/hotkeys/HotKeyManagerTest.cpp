@@ -4,6 +4,8 @@
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
@@ -16,10 +18,12 @@
 #include "platform/AtomTable.h"
 #include "platform/X11HotKeys.h"
 #include "support/XApplication.h"
+#include "support/XKeyboard.h"
 
 namespace quietpane {
 namespace {
 
+using quietpane::test::MoveKeyToAFreeKey;
 using quietpane::test::WaitUntil;
 using quietpane::test::XApplication;
 using quietpane::test::XServer;
@@ -28,13 +32,21 @@ constexpr TShortCut ctrlAltH = 49224;
 constexpr TShortCut ctrlAltO = 49231;
 const QByteArray testEventType = "quietpane-test-hotkey";
 
-// One X server and one application for the whole test program.
+// One X server and one application for the whole test program, made by the first test that
+// needs them, so that a failure to start is that test's failure.
 class DesktopEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { desktop = std::make_unique<XApplication<QGuiApplication>>(XServer::Options{}); }
-    void TearDown() override { desktop.reset(); }
+    XApplication<QGuiApplication>& Desktop()
+    {
+        if (!desktop_) {
+            desktop_ = std::make_unique<XApplication<QGuiApplication>>(XServer::Options{});
+        }
+        return *desktop_;
+    }
+    void TearDown() override { desktop_.reset(); }
 
-    std::unique_ptr<XApplication<QGuiApplication>> desktop;
+private:
+    std::unique_ptr<XApplication<QGuiApplication>> desktop_;
 };
 
 DesktopEnvironment* const environment =
@@ -108,6 +120,7 @@ protected:
         };
     }
 
+    XServer& server = environment->Desktop().server; // the manager hooks the application
     FakeSystemHotKeys system;
     std::unique_ptr<THotKeyManager> manager = std::make_unique<THotKeyManager>(nullptr, system);
     std::vector<Press> presses;
@@ -270,7 +283,7 @@ protected:
         return WaitUntil([&] { return presses.size() >= count; });
     }
 
-    XServer& server = environment->desktop->server;
+    XServer& server = environment->Desktop().server;
     THotKeyManager manager;
     std::vector<Press> presses;
 };
@@ -292,6 +305,40 @@ TEST_F(DesktopHotKeyTest, CtrlAltHPressedAnywhereRaisesTheEvent)
     EXPECT_EQ(presses[1].index, restore);
 }
 
+TEST_F(DesktopHotKeyTest, PressGoesToTheHotKeyNotToTheFocusedWindowOfTheProgram)
+{
+    // Counts the keys that reach the window, leaving out Ctrl and Alt, which it sees go down
+    // and up before and after the hotkey, as with any hotkey.
+    class KeyCounter : public QObject {
+    public:
+        int keys = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+                const int key = static_cast<QKeyEvent*>(event)->key();
+                keys += key != Qt::Key_Control && key != Qt::Key_Alt;
+            }
+            return false;
+        }
+    } counter;
+    QWindow window;
+    window.resize(200, 100);
+    window.installEventFilter(&counter);
+    window.show();
+    ASSERT_TRUE(WaitUntil([&] { return window.isExposed(); }));
+    server.Run({"xdotool", "windowfocus", "--sync", std::to_string(window.winId())});
+    ASSERT_TRUE(WaitUntil([&] { return window.isActive(); }));
+    server.Run({"xdotool", "key", "x"});
+    ASSERT_TRUE(WaitUntil([&] { return counter.keys == 2; })) << "the window takes ordinary keys";
+    ASSERT_NE(manager.AddHotKey(ctrlAltH), 0);
+
+    server.Run({"xdotool", "key", "ctrl+alt+h"});
+
+    ASSERT_TRUE(WaitForPresses(1));
+    WaitUntil([] { return false; }, 100);
+    EXPECT_EQ(counter.keys, 2);
+}
+
 TEST_F(DesktopHotKeyTest, CombinationGrabbedByAnotherClientCannotBeAdded)
 {
     xcb_connection_t* other = xcb_connect(server.Display().c_str(), nullptr);
@@ -303,6 +350,22 @@ TEST_F(DesktopHotKeyTest, CombinationGrabbedByAnotherClientCannotBeAdded)
 
     ASSERT_TRUE(otherProgram.UnregisterHotKey(0xC000));
     EXPECT_NE(manager.AddHotKey(ctrlAltO), 0);
+    xcb_disconnect(other);
+}
+
+TEST_F(DesktopHotKeyTest, HotKeyKeepsWorkingAfterTheKeyboardMappingChanges)
+{
+    ASSERT_NE(manager.AddHotKey(ctrlAltH), 0);
+    xcb_connection_t* other = xcb_connect(server.Display().c_str(), nullptr);
+    const X11HotKeys keys(other);
+    const xcb_keycode_t h = keys.KeyCodeOfVirtualKey(0x48);
+
+    ASSERT_NE(MoveKeyToAFreeKey(other, h), 0);
+    WaitUntil([] { return false; }, 200); // the application learns of the change
+    server.Run({"xdotool", "key", "ctrl+alt+h"});
+
+    EXPECT_TRUE(WaitForPresses(1));
+    MoveKeyToAFreeKey(other, keys.KeyCodeOfVirtualKey(0x48)); // h back to a key of its own for later tests
     xcb_disconnect(other);
 }
 

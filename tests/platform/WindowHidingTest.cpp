@@ -76,9 +76,13 @@ private:
 
 class WindowHidingTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
+    // Made by the first test, so that a failure to start is that test's failure.
+    static XApplication<QApplication>& Desktop()
     {
-        desktop = std::make_unique<XApplication<QApplication>>(XServer::Options{.windowManager = true});
+        if (!desktop) {
+            desktop = std::make_unique<XApplication<QApplication>>(XServer::Options{.windowManager = true});
+        }
+        return *desktop;
     }
     static void TearDownTestSuite() { desktop.reset(); }
 
@@ -94,7 +98,7 @@ protected:
     bool Withdrawn() const { return !observer.Mapped(Id()) && !observer.Managed(Id()); }
 
     static inline std::unique_ptr<XApplication<QApplication>> desktop;
-    Observer observer{desktop->server};
+    Observer observer{Desktop().server};
     std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
 };
 
@@ -131,7 +135,7 @@ TEST_F(WindowHidingTest, MinimisingHidesTheWindowAndShowingBringsItBackInItsSize
     ASSERT_TRUE(WaitUntil([&] { return ShownAndManaged() && window->isActiveWindow(); }));
     const QSize size = window->size();
 
-    desktop->server.Run({"xdotool", "windowminimize", std::to_string(Id())});
+    Desktop().server.Run({"xdotool", "windowminimize", std::to_string(Id())});
 
     ASSERT_TRUE(WaitUntil([&] { return window->isHidden() && Withdrawn(); }));
 

@@ -2,18 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <thread>
 
+#include "support/XKeyboard.h"
 #include "support/XServer.h"
 
 namespace quietpane {
 namespace {
 
+using quietpane::test::MoveKeyToAFreeKey;
 using quietpane::test::XServer;
 
 constexpr uint16_t vkH = 0x48;
@@ -49,10 +51,11 @@ bool GrabAsOtherClient(xcb_connection_t* connection, xcb_keycode_t key, uint16_t
     return error == nullptr;
 }
 
-// The first hotkey press among the connection's events within a few seconds.
-std::optional<HotKeyMessage> WaitForHotKey(X11HotKeys& hotKeys, xcb_connection_t* connection)
+// The first hotkey press among the connection's events within the time.
+std::optional<HotKeyMessage> WaitForHotKey(X11HotKeys& hotKeys, xcb_connection_t* connection,
+                                           std::chrono::milliseconds time = std::chrono::seconds(5))
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + time;
     while (std::chrono::steady_clock::now() < deadline) {
         while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
             const std::optional<HotKeyMessage> press =
@@ -144,18 +147,44 @@ TEST_F(X11HotKeysTest, CombinationHeldByThisProgramIsRefusedUntilUnregistered)
     EXPECT_FALSE(hotKeys.RegisterHotKey(0xC001, ctrlAlt, vkH));
 }
 
+TEST_F(X11HotKeysTest, HotKeyFollowsItsSymbolToAnotherKey)
+{
+    ASSERT_TRUE(hotKeys.RegisterHotKey(0xC001, ctrlAlt, vkH));
+    const xcb_keycode_t oldH = hotKeys.KeyCodeOfVirtualKey(vkH);
+    const Connection other = Connect(server);
+
+    const xcb_keycode_t newH = MoveKeyToAFreeKey(other.get(), oldH);
+    ASSERT_NE(newH, 0);
+    EXPECT_FALSE(WaitForHotKey(hotKeys, program.get(), std::chrono::milliseconds(200)))
+        << "the mapping change";
+    server.Run({"xdotool", "key", "ctrl+alt+h"});
+
+    const std::optional<HotKeyMessage> press = WaitForHotKey(hotKeys, program.get());
+    ASSERT_TRUE(press);
+    EXPECT_EQ(press->id, 0xC001);
+    EXPECT_TRUE(GrabAsOtherClient(other.get(), oldH, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1))
+        << "old key let go";
+    EXPECT_FALSE(GrabAsOtherClient(other.get(), newH, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
+}
+
 TEST_F(X11HotKeysTest, VirtualKeyWithoutAKeyIsRefused)
 {
     EXPECT_FALSE(hotKeys.RegisterHotKey(0xC001, ctrlAlt, 0));
     EXPECT_FALSE(hotKeys.RegisterHotKey(0xC001, ctrlAlt, 0xFF));
 }
 
-TEST(DesktopHotKeysTest, WithoutAnXConnectionEveryRegistrationFails)
+TEST(DesktopHotKeysTest, WithoutTheXcbPlatformEveryRegistrationFails)
 {
+    EXPECT_FALSE(DesktopHotKeys().RegisterHotKey(0xC001, ctrlAlt, vkH)) << "no application";
+
+    // An X server is there, but the offscreen platform passes none of its events on.
+    const XServer server;
+    setenv("DISPLAY", server.Display().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int argc = 1;
     char name[] = "test";
     char* argv[] = {name, nullptr};
-    QCoreApplication application(argc, argv);
+    QGuiApplication application(argc, argv);
 
     EXPECT_FALSE(DesktopHotKeys().RegisterHotKey(0xC001, ctrlAlt, vkH));
     EXPECT_FALSE(DesktopHotKeys().UnregisterHotKey(0xC001));

@@ -1,12 +1,9 @@
 #pragma once
 
-#include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 
-#include <QCoreApplication>
-
+#include "support/QtTestSupport.h" // WaitUntil
 #include "support/XServer.h"
 
 namespace quietpane::test {
@@ -33,19 +30,5 @@ private:
     char name_[5] = "test";
     char* argv_[2] = {name_, nullptr};
 };
-
-// Runs the event loop until the condition holds; false when it still fails after the timeout.
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(5))
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 } // namespace quietpane::test

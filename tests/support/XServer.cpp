@@ -54,9 +54,9 @@ XServer::XServer(const Options& options)
     close(ends[1]);
     try {
         display_ = ":" + ReadDisplayNumber(ends[0], std::chrono::seconds(20));
-    } catch (...) {
+    } catch (const std::exception& error) {
         close(ends[0]);
-        throw;
+        throw std::runtime_error(error.what() + (": " + LogOf("xvfb.log")));
     }
     close(ends[0]);
 
@@ -70,11 +70,17 @@ XServer::XServer(const Options& options)
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") == std::string::npos) {
             if (std::chrono::steady_clock::now() > deadline || !windowManager_->Running()) {
-                throw std::runtime_error("openbox did not start");
+                throw std::runtime_error("openbox did not start: " + LogOf("openbox.log"));
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
+}
+
+std::string XServer::LogOf(const std::string& name) const
+{
+    const std::filesystem::path file = folder_.Path() / name;
+    return std::filesystem::exists(file) ? ReadFile(file) : std::string();
 }
 
 XServer::~XServer()

@@ -33,6 +33,8 @@ public:
     std::string Run(const std::vector<std::string>& argv) const;
 
 private:
+    std::string LogOf(const std::string& name) const;
+
     TempDir folder_;
     std::string display_;
     std::unique_ptr<ChildProcess> server_;

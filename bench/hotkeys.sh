@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Times the hide and restore hotkeys on an X server of its own (Xvfb + openbox): from a
+# synthetic Ctrl+Alt+H (XTest) to the window's UnmapNotify, from Ctrl+Alt+O to its MapNotify,
+# median of 50 presses each, and the time from start to the window mapped (warm: second start).
+# Measures the stand-in window (bench/HotKeyWindow.cpp) and, once built, the program itself.
+#   bench/hotkeys.sh [BUILD_FOLDER]      (presses: QUIETPANE_HOTKEY_PRESSES, default 50)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+presses=${QUIETPANE_HOTKEY_PRESSES:-50}
+
+cmake --build "$build" -j2 --target HotKeyWindow HotKeyPresser >/dev/null
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 200); do [[ -s $work/display ]] && break; sleep 0.05; done
+export DISPLAY=":$(tr -d '\n' <"$work/display")"
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+  sleep 0.05
+done
+
+target_ms=5
+measure() { # NAME PROGRAM...
+  local name=$1
+  shift
+  "$build/bench/HotKeyPresser" 1 "$@" >/dev/null # cold start, discarded
+  echo "== $name (display $DISPLAY, openbox)"
+  "$build/bench/HotKeyPresser" "$presses" "$@" | tee "$work/figures"
+  awk -v target="$target_ms" '/median/ { print "   " $1 " ratio to the " target " ms target: " sprintf("%.2f", $(NF-3) / target) }' \
+    "$work/figures"
+}
+
+export QT_QPA_PLATFORM=xcb
+measure "stand-in window (THotKeyManager + WindowHiding)" "$build/bench/HotKeyWindow"
+
+program="$build/src/Quietpane"
+if [[ -x $program ]] && ! grep -q "not built yet" "$program"; then
+  export QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu"
+  measure "Quietpane" "$program"
+else
+  echo "== Quietpane: not built yet, not measured"
+fi
