@@ -102,10 +102,12 @@ void TIdByteStreamSink::AddCrLfLines(std::string_view lines)
 
 void TIdByteStreamSink::Gather(std::string_view bytes)
 {
-    if (pending_.size() + bytes.size() > ChunkSize) {
+    // Large pieces skip the gathering, but never overtake what is already gathered.
+    const bool large = bytes.size() >= ChunkSize / 4;
+    if (large || pending_.size() + bytes.size() > ChunkSize) {
         Flush();
     }
-    if (bytes.size() >= ChunkSize / 4) {
+    if (large) {
         write_(bytes);
     } else {
         pending_.append(bytes);

@@ -318,6 +318,18 @@ TEST_F(IdTCPConnectionTest, CaptureLinesPassesALargeBlockThroughUnchanged)
     EXPECT_TRUE(bytes == block);
 }
 
+TEST(TIdByteStreamSinkTest, LargePiecesNeverOvertakeGatheredLines)
+{
+    std::string bytes;
+    TIdByteStreamSink sink([&bytes](std::string_view data) { bytes.append(data); });
+    const std::string large(TIdByteStreamSink::ChunkSize / 2, 'x');
+    sink.AddLine("first");
+    sink.AddCrLfLines(large + "\r\n");
+    sink.AddLine("last");
+    sink.Flush();
+    EXPECT_TRUE(bytes == "first\r\n" + large + "\r\nlast\r\n");
+}
+
 TEST_F(IdTCPConnectionTest, CaptureLinesEndsItsWorkSpanWhenThePeerCloses)
 {
     LoopbackServer server = SendingAndClosing("a\r\nb");
