@@ -215,7 +215,9 @@ void X11HotKeys::Ungrab(xcb_keycode_t keyCode, const std::vector<uint16_t>& vari
     for (const uint16_t variant : variants) {
         xcb_ungrab_key(connection_, keyCode, root_, variant);
     }
-    xcb_flush(connection_);
+    // A round trip: once it returns the server has released the keys, so another client may
+    // take them at once.
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
 namespace {
