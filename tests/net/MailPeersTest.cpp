@@ -104,6 +104,7 @@ TEST(MailPeers, SmtpServerStoresMessagesAndRecordsTheDialogue)
         client.Send("Quit");
         client.Line();
     }
+    ASSERT_TRUE(server.WaitForSessionEnd(1));
     ASSERT_EQ(server.Messages().size(), 1u);
     EXPECT_EQ(ReadFile(server.Messages()[0]), "Subject: hello\r\n\r\n.dot\r\n");
     const std::vector<std::string> expected{"ehlo tester",

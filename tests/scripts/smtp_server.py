@@ -7,7 +7,8 @@ Listens on 127.0.0.1:PORT and allows AUTH LOGIN and PLAIN without TLS for USER/P
 Every message taken is stored in FOLDER as message-N.eml (the DATA bytes, CR LF kept,
 dot-unstuffed) and message-N.json (the envelope: sender, recipients, session number).
 Each connection's dialogue is kept in session-N.txt, one "C: ..." or "S: ..." line per
-line on the wire; the message data itself appears as one "C: <data N bytes>" line.
+line on the wire; the message data itself appears as one "C: <data N bytes>" line, and
+the line "-- closed" ends the file when the client has gone.
 RCPT to one of the --refuse addresses is answered "550 5.1.1 Mailbox unavailable".
 Once listening, FOLDER/ready is created.
 """
@@ -89,6 +90,12 @@ class RecordingSMTP(SMTP):
 
         reader.readuntil = readuntil
 
+    def connection_lost(self, error):
+        if self._transcript is not None:
+            self._record("-- closed")
+            self._transcript.close()
+        super().connection_lost(error)
+
     async def push(self, status):
         text = status.decode("utf-8", "backslashreplace") if isinstance(status, bytes) else status
         self._record("S: " + text)
@@ -144,7 +151,8 @@ def main():
         accepted = (isinstance(auth_data, LoginPassword)
                     and auth_data.login == arguments.user.encode()
                     and auth_data.password == arguments.password.encode())
-        return AuthResult(success=accepted)
+        # handled=False lets the server send its own 535 reply on a failure.
+        return AuthResult(success=accepted, handled=False)
 
     controller = RecordingController(
         StoringHandler(arguments.folder, arguments.refuse), arguments.folder,

@@ -205,6 +205,19 @@ std::vector<std::string> SmtpServer::Session(int number) const
     return ReadLines(Folder() / ("session-" + std::to_string(number) + ".txt"));
 }
 
+bool SmtpServer::WaitForSessionEnd(int number, std::chrono::milliseconds timeout) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const std::vector<std::string> lines = Session(number);
+        if (!lines.empty() && lines.back() == "-- closed") {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 std::vector<std::string> SmtpServer::ClientLines(int number) const
 {
     std::vector<std::string> lines;

@@ -64,6 +64,8 @@ public:
     std::vector<std::filesystem::path> Messages() const;
     // The lines of the n-th dialogue (1-based), "C: ..." for the client, "S: ..." for the server.
     std::vector<std::string> Session(int number) const;
+    // Waits until the client of the n-th dialogue has gone; false after the timeout.
+    bool WaitForSessionEnd(int number, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     // Only the client's lines of that dialogue, without the "C: " prefix.
     std::vector<std::string> ClientLines(int number) const;
 
