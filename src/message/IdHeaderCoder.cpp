@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iconv.h>
+#include <string_view>
 #include <vector>
 
 #include "net/IdGlobal.h"
@@ -55,7 +56,7 @@ std::string Base64Encode(const std::string& bytes)
 }
 
 // Characters outside the alphabet count as 0; padding ends the data.
-std::string Base64Decode(const std::string& text)
+std::string Base64Decode(std::string_view text)
 {
     std::string result;
     uint32_t bits = 0;
@@ -92,7 +93,7 @@ int HexValue(char c)
 }
 
 // False for an "=" that is not followed by two hexadecimal digits.
-bool QDecode(const std::string& text, std::string& result)
+bool QDecode(std::string_view text, std::string& result)
 {
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '_') {
@@ -202,7 +203,7 @@ public:
     TCharsetConverter(const TCharsetConverter&) = delete;
     TCharsetConverter& operator=(const TCharsetConverter&) = delete;
 
-    bool Valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    bool Valid() const { return reinterpret_cast<intptr_t>(handle_) != -1; } // iconv_open fails with -1
 
     // Bytes that do not form a character of the source charset become U+FFFD.
     std::string Convert(const std::string& bytes)
@@ -252,8 +253,28 @@ struct TEncodedWord {
     std::string bytes;   // the decoded bytes, still in charset
 };
 
+// The first "?=" at or after a position. Positions are asked in rising order, so the last
+// answer is reused while it lies ahead: a value full of unclosed words is scanned once.
+class TClosingFinder {
+public:
+    explicit TClosingFinder(const std::string& value) : value_(value) {}
+    size_t FindFrom(size_t position)
+    {
+        if (!valid_ || (found_ != std::string::npos && found_ < position)) {
+            found_ = value_.find("?=", position);
+            valid_ = true;
+        }
+        return found_;
+    }
+
+private:
+    const std::string& value_;
+    size_t found_ = std::string::npos;
+    bool valid_ = false;
+};
+
 // Parses "=?charset?Q|B?text?=" at start; a word without its closing "?=" runs to the end.
-bool ParseEncodedWord(const std::string& value, size_t start, TEncodedWord& word)
+bool ParseEncodedWord(const std::string& value, size_t start, TClosingFinder& closings, TEncodedWord& word)
 {
     const size_t charsetStart = start + 2;
     const size_t charsetEnd = value.find('?', charsetStart);
@@ -270,13 +291,16 @@ bool ParseEncodedWord(const std::string& value, size_t start, TEncodedWord& word
     }
     const char letter = value[charsetEnd + 1];
     const size_t textStart = charsetEnd + 3;
-    size_t textEnd = value.find("?=", textStart);
+    size_t textEnd = closings.FindFrom(textStart);
     word.end = textEnd == std::string::npos ? value.size() : textEnd + 2;
     if (textEnd == std::string::npos) {
         textEnd = value.size();
     }
-    const std::string text = value.substr(textStart, textEnd - textStart);
+    const std::string_view text = std::string_view(value).substr(textStart, textEnd - textStart);
     word.charset = charset.substr(0, charset.find('*'));
+    if (word.charset.empty()) {
+        return false; // the converter would take an empty name for the locale's own codeset
+    }
     word.bytes.clear();
     if (letter == 'Q' || letter == 'q') {
         return QDecode(text, word.bytes);
@@ -430,6 +454,7 @@ std::string DecodeHeaderText(const std::string& value, bool systemIsShiftJis)
             pending = false;
         }
     };
+    TClosingFinder closings(value);
     size_t position = 0;
     size_t searchFrom = 0;
     while (true) {
@@ -438,7 +463,7 @@ std::string DecodeHeaderText(const std::string& value, bool systemIsShiftJis)
             break;
         }
         TEncodedWord word;
-        if (!ParseEncodedWord(value, start, word) || !IsCharsetKnown(word.charset)) {
+        if (!ParseEncodedWord(value, start, closings, word) || !IsCharsetKnown(word.charset)) {
             searchFrom = start + 2;
             continue;
         }

@@ -1,5 +1,6 @@
 #include "message/IdHeaderList.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "net/IdGlobal.h"
@@ -126,10 +127,12 @@ void TIdHeaderList::RemoveFoldedLines(int index)
 
 std::vector<std::string> TIdHeaderList::SplitFolded(const std::string& text)
 {
-    std::string wrapped = WrapHeaderText(text, kFoldBreak, kFoldCharacters, FoldWidth);
+    const std::string wrapped = WrapHeaderText(text, kFoldBreak, kFoldCharacters, FoldWidth);
     std::vector<std::string> lines;
-    while (!wrapped.empty()) {
-        std::string line = TrimRight(CutToken(wrapped, "\r\n"));
+    for (size_t start = 0; start < wrapped.size();) {
+        const size_t end = std::min(wrapped.find("\r\n", start), wrapped.size());
+        std::string line = TrimRight(wrapped.substr(start, end - start));
+        start = end + 2;
         // A fold that lands right after an encoder's CR LF tab leaves a piece of blanks only;
         // stored as an empty entry it would end the header block, so it is left out.
         if (!line.empty() || lines.empty()) {

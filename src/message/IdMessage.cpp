@@ -40,7 +40,9 @@ std::string CommaText(const std::vector<std::string>& items)
 
 TIdMessage::TIdMessage()
 {
-    Clear();
+    // What Clear does, without virtual dispatch during construction.
+    ResetHeaderFields();
+    ResetContent();
 }
 
 void TIdMessage::SetUseNowForDate(bool value)
@@ -131,8 +133,10 @@ void TIdMessage::ApplyReceivedHeaders()
     References = header("References");
     ReplyTo.SetAddressListText(header("Reply-To"));
     const std::string date = header("Date");
-    // Without a Date header the message has no date, rather than a moment on day 0.
-    Date = date.empty() ? 0 : InternetTextToLocalDate(date);
+    std::string unread = date;
+    // A missing or unreadable date leaves the message without a date rather than at a moment of
+    // day 0 shifted by the time zones.
+    Date = InternetTextToDate(unread) == 0 ? 0 : InternetTextToLocalDate(date);
     Sender.SetText(header("Sender"));
     const std::string priority = header("Priority");
     Priority = ParsePriority(priority.empty() ? header("X-Priority") : priority);

@@ -9,13 +9,14 @@ namespace quietpane {
 class Registry {
 public:
     virtual ~Registry() = default;
-    virtual void WriteString(const std::string& name, const std::string& value) = 0;
+    // False, with nothing written, when the store can't be opened or written.
+    virtual bool WriteString(const std::string& name, const std::string& value) = 0;
 };
 
 // QSettings for the organisation "Tolvar" in the user's scope (~/.config/Tolvar.conf).
 class UserRegistry final : public Registry {
 public:
-    void WriteString(const std::string& name, const std::string& value) override;
+    bool WriteString(const std::string& name, const std::string& value) override;
 };
 
 } // namespace quietpane

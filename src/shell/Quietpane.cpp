@@ -1,7 +1,10 @@
-#include <cstdio>
+#include "platform/GuardedApplication.h"
+#include "shell/ProgramEntry.h"
 
-int main()
+int main(int argc, char** argv)
 {
-    std::puts("Quietpane: the windows are not built yet.");
-    return 0;
+    // The web engine shares its OpenGL contexts with the windows; this must precede the application.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    quietpane::TQuietpaneApplication application(argc, argv);
+    return quietpane::RunQuietpane(application);
 }

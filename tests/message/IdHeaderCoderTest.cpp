@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <iconv.h>
 
 #include "message/IdHeaderCoder.h"
@@ -75,6 +76,30 @@ TEST(HeaderCharsetTest, NamesUtf8OnUtf8SystemsWithBForEastAsianLocales)
         EXPECT_EQ(encoding.Encoding, localeClass == 4 ? 'Q' : 'B');
         EXPECT_FALSE(encoding.ConvertJapanese);
     }
+}
+
+// Sets LC_ALL for the life of the object.
+class TLocale {
+public:
+    explicit TLocale(const char* name) { setenv("LC_ALL", name, 1); }
+    ~TLocale() { unsetenv("LC_ALL"); }
+    TLocale(const TLocale&) = delete;
+    TLocale& operator=(const TLocale&) = delete;
+};
+
+TEST(HeaderCharsetTest, ReadsLocaleAndCodesetFromTheEnvironment)
+{
+    {
+        TLocale locale("ja_JP.SJIS");
+        const TIdHeaderEncoding encoding = SelectHeaderCharset();
+        EXPECT_EQ(encoding.CharSet, "ISO-2022-JP");
+        EXPECT_TRUE(encoding.ConvertJapanese);
+        EXPECT_EQ(DecodeHeaderText("=?ISO-2022-JP?B?GyRCRnwbKEI=?="), "\x93\xFA");
+    }
+    TLocale locale("ja_JP.UTF-8");
+    EXPECT_EQ(SelectHeaderCharset().CharSet, "UTF-8");
+    EXPECT_EQ(SelectHeaderCharset().Encoding, 'B');
+    EXPECT_EQ(DecodeHeaderText("=?ISO-2022-JP?B?GyRCRnwbKEI=?="), "\xE6\x97\xA5");
 }
 
 TEST(EncodeHeaderTextTest, EncodesOnlyTheWordsThatNeedIt)
@@ -224,6 +249,7 @@ TEST(DecodeHeaderTextTest, LeavesUndecodableWordsAsTheyStand)
     EXPECT_EQ(DecodeHeaderText("=?UTF-8?Q?=4?=", false), "=?UTF-8?Q?=4?=");
     EXPECT_EQ(DecodeHeaderText("=?UTF-8?X?abc?=", false), "=?UTF-8?X?abc?=");
     EXPECT_EQ(DecodeHeaderText("=?UTF-8//IGNORE?Q?a?=", false), "=?UTF-8//IGNORE?Q?a?=");
+    EXPECT_EQ(DecodeHeaderText("=?*en?Q?a?=", false), "=?*en?Q?a?=");
     EXPECT_EQ(DecodeHeaderText("=?", false), "=?");
 }
 

@@ -205,11 +205,15 @@ TEST_F(MessageTest, TakesTheReceiptRecipientFromReturnReceiptTo)
     EXPECT_EQ(message.ReceiptRecipient.Address, "back@example.com");
 }
 
-TEST_F(MessageTest, AMessageWithoutDateHeaderHasNoDate)
+TEST_F(MessageTest, AMessageWithoutAReadableDateHasNoDate)
 {
     message.ReceivedHeaders = Received({"Subject: x"});
     message.ApplyReceivedHeaders();
     EXPECT_EQ(message.Date, 0);
+    message.ReceivedHeaders = Received({"Date: 8 December 2026 10:00 +0500"});
+    message.ApplyReceivedHeaders();
+    EXPECT_EQ(message.Date, 0);
+    EXPECT_TRUE(message.UseNowForDate());
 }
 
 TEST_F(MessageTest, PriorityHeaderWinsOverXPriority)

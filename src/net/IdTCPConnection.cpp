@@ -1,0 +1,564 @@
+#include "net/IdTCPConnection.h"
+
+#include <algorithm>
+#include <cstring>
+#include <istream>
+#include <ostream>
+
+#include "net/IdAntiFreeze.h"
+#include "net/IdGlobal.h"
+
+namespace {
+
+// A buffer this large is given back when emptied rather than kept for later reads.
+constexpr std::size_t RetainedBufferCapacity = std::size_t{1024} * 1024;
+
+const std::string DefaultLineTerminator = "\n";
+
+} // namespace
+
+void TIdBuffer::Append(const char* data, std::size_t count)
+{
+    if (count == 0) {
+        return;
+    }
+    std::memcpy(PrepareAppend(count), data, count);
+    CommitAppend(count);
+}
+
+char* TIdBuffer::PrepareAppend(std::size_t count)
+{
+    if (capacity_ - end_ < count) {
+        const std::size_t size = Size();
+        if ((size + count) * 2 <= capacity_) {
+            // At least half the capacity was consumed since the last move, so moving is amortised.
+            std::memmove(storage_.get(), Data(), size);
+        } else {
+            const std::size_t capacity = std::max(capacity_ * 2, (size + count) * 2);
+            std::unique_ptr<char[]> storage(new char[capacity]);
+            if (size > 0) {
+                std::memcpy(storage.get(), Data(), size);
+            }
+            storage_ = std::move(storage);
+            capacity_ = capacity;
+        }
+        begin_ = 0;
+        end_ = size;
+    }
+    return storage_.get() + end_;
+}
+
+void TIdBuffer::Remove(std::size_t count)
+{
+    if (count > Size()) {
+        throw EIdNotEnoughDataInBuffer();
+    }
+    begin_ += count;
+    if (begin_ == end_) {
+        begin_ = end_ = 0;
+    }
+}
+
+void TIdBuffer::Clear()
+{
+    begin_ = end_ = 0;
+    if (capacity_ > RetainedBufferCapacity) {
+        storage_.reset();
+        capacity_ = 0;
+    }
+}
+
+void TIdLineSink::AddCrLfLines(std::string_view lines)
+{
+    for (std::size_t end = lines.find('\n'); end != std::string_view::npos; end = lines.find('\n')) {
+        AddLine(lines.substr(0, end - 1));
+        lines.remove_prefix(end + 1);
+    }
+}
+
+TIdByteStreamSink::TIdByteStreamSink(std::function<void(std::string_view bytes)> write)
+    : write_(std::move(write))
+{
+    pending_.reserve(ChunkSize);
+}
+
+TIdByteStreamSink::TIdByteStreamSink(std::ostream& stream)
+    : TIdByteStreamSink([&stream](std::string_view bytes) {
+          stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      })
+{
+}
+
+void TIdByteStreamSink::AddLine(std::string_view line)
+{
+    Gather(line);
+    Gather("\r\n");
+}
+
+void TIdByteStreamSink::AddCrLfLines(std::string_view lines)
+{
+    Gather(lines);
+}
+
+void TIdByteStreamSink::Gather(std::string_view bytes)
+{
+    if (pending_.size() + bytes.size() > ChunkSize) {
+        Flush();
+    }
+    if (bytes.size() >= ChunkSize / 4) {
+        write_(bytes);
+    } else {
+        pending_.append(bytes);
+    }
+}
+
+void TIdByteStreamSink::Flush()
+{
+    if (!pending_.empty()) {
+        write_(pending_);
+        pending_.clear();
+    }
+}
+
+TIdTCPConnection::TIdTCPConnection() = default;
+
+TIdTCPConnection::~TIdTCPConnection() = default;
+
+void TIdTCPConnection::SetIntercept(TIdConnectionIntercept* intercept)
+{
+    intercept_ = intercept;
+    if (intercept == nullptr) {
+        interceptEnabled_ = false;
+    }
+}
+
+void TIdTCPConnection::SetInterceptEnabled(bool enabled)
+{
+    if (enabled && intercept_ == nullptr) {
+        throw EIdInterceptPropIsNil();
+    }
+    interceptEnabled_ = enabled;
+}
+
+void TIdTCPConnection::NotifyDisconnected()
+{
+    if (OnDisconnected) {
+        OnDisconnected(*this);
+    }
+}
+
+void TIdTCPConnection::ClearConnectionState()
+{
+    socketHandle_.ClearAddresses(true);
+    inputBuffer_.Clear();
+    scannedLength_ = 0;
+    peerClosed_ = false;
+}
+
+void TIdTCPConnection::CheckPeerClosed(bool raiseIfClosed, bool ignoreBuffer)
+{
+    if (!peerClosed_ && socketHandle_.HasHandle()) {
+        return;
+    }
+    if (socketHandle_.HasHandle()) {
+        DropConnection();
+    }
+    if (raiseIfClosed && (ignoreBuffer || inputBuffer_.Empty())) {
+        throw EIdConnClosedGracefully();
+    }
+}
+
+int16_t TIdTCPConnection::CheckReplyCode(int16_t code, const TIdReplyCodes& accepted)
+{
+    if (!accepted.empty() && std::find(accepted.begin(), accepted.end(), code) == accepted.end()) {
+        RaiseReplyError();
+    }
+    return code;
+}
+
+bool TIdTCPConnection::Connected()
+{
+    CheckPeerClosed(false, false);
+    return socketHandle_.HasHandle();
+}
+
+void TIdTCPConnection::Disconnect()
+{
+    DropConnection();
+}
+
+void TIdTCPConnection::DropConnection()
+{
+    if (!socketHandle_.HasHandle()) {
+        return;
+    }
+    ReportStatus(stDisconnecting, socketHandle_.PeerAddress);
+    socketHandle_.ReleaseHandle();
+    peerClosed_ = true;
+    ReportStatus(stDisconnected, socketHandle_.PeerAddress);
+    NotifyDisconnected();
+}
+
+std::string TIdTCPConnection::TakeInput(std::size_t count)
+{
+    if (count > inputBuffer_.Size()) {
+        throw EIdNotEnoughDataInBuffer();
+    }
+    std::string bytes(inputBuffer_.Data(), count);
+    DiscardInput(count);
+    return bytes;
+}
+
+int16_t TIdTCPConnection::ReadReply(const TIdReplyCodes& accepted)
+{
+    replyLines_.clear();
+    std::string line = ReadNonEmptyLine();
+    replyLines_.push_back(line);
+    if (line.size() > 3 && line[3] == '-') {
+        const std::string endPrefix = line.substr(0, 3) + " ";
+        do {
+            line = ReadNonEmptyLine();
+            replyLines_.push_back(line);
+        } while (line.size() >= 4 && !SameTextNoCase(line.substr(0, 4), endPrefix));
+    }
+    const std::string& last = replyLines_.back();
+    if (SameTextNoCase(last.substr(0, 3), "+OK")) {
+        replyCode_ = 1;
+    } else if (SameTextNoCase(last.substr(0, 4), "-ERR")) {
+        replyCode_ = 0;
+    } else {
+        replyCode_ = static_cast<int16_t>(StrToIntDef(last.substr(0, 3), 0));
+    }
+    return CheckReplyCode(replyCode_, accepted);
+}
+
+void TIdTCPConnection::RaiseReplyError()
+{
+    throw EIdProtocolReplyError(replyCode_, LastReply());
+}
+
+int TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, std::span<char> destination,
+                                      bool appendToInput)
+{
+    CheckPeerClosed(raiseIfClosed, false);
+    if (!Connected() || !socketHandle_.IsReadable(timeoutMs)) {
+        return 0;
+    }
+    // Received straight into the input buffer when that is where the bytes go anyway.
+    const bool intoInput = destination.empty() && appendToInput;
+    if (intoInput) {
+        destination = {inputBuffer_.PrepareAppend(RecvBufferSize), static_cast<std::size_t>(RecvBufferSize)};
+    } else if (destination.empty()) {
+        receiveChunk_.resize(RecvBufferSize);
+        destination = receiveChunk_;
+    }
+    long received = socketHandle_.Receive(destination.data(), destination.size());
+    peerClosed_ = received == 0;
+    if (received == -1) {
+        const int error = SocketStack->LastSocketError();
+        if (error != Id_WSAESHUTDOWN) {
+            TIdStack::RaiseSocketFailure(error);
+        }
+        received = 0;
+        DropConnection();
+        if (inputBuffer_.Empty()) {
+            TIdStack::RaiseSocketFailure(error);
+        }
+    }
+    const auto count = static_cast<std::size_t>(received);
+    if (ASCIIFilter) {
+        for (char& byte : destination.first(count)) {
+            byte = static_cast<char>(byte & 0x7F);
+        }
+    }
+    if (intoInput) {
+        inputBuffer_.CommitAppend(count);
+    } else if (appendToInput) {
+        inputBuffer_.Append(destination.data(), count);
+    } else {
+        AdvanceWork(wkRead, received);
+    }
+    CheckPeerClosed(raiseIfClosed, false);
+    return static_cast<int>(received);
+}
+
+bool TIdTCPConnection::NextLine(std::string_view& line, std::size_t& consumed, const std::string& terminator,
+                                int timeoutMs)
+{
+    const std::string& effective = terminator.empty() ? DefaultLineTerminator : terminator;
+    readTimedOut_ = false;
+    // A resumed search is only valid for the terminator it was made for.
+    if (scannedLength_ > 0 && effective != scannedTerminator_) {
+        scannedLength_ = 0;
+    }
+    // A terminator split across two receives starts before the end of what was scanned.
+    const std::size_t overlap = effective.size() - 1;
+    // Bytes that may still turn out to be terminator, or the CR dropped before a default one.
+    const std::size_t slack = overlap + (terminator.empty() ? 1 : 0);
+    for (;;) {
+        const std::string_view data = inputBuffer_.View();
+        const std::size_t from = scannedLength_ > overlap ? scannedLength_ - overlap : 0;
+        const std::size_t position =
+            effective.size() == 1 ? data.find(effective[0], from) : data.find(effective, from);
+        if (position != std::string_view::npos) {
+            line = data.substr(0, position);
+            consumed = position + effective.size();
+            if (terminator.empty() && line.ends_with('\r')) {
+                line.remove_suffix(1);
+            }
+            if (line.size() > MaxLineLength) {
+                RejectLongLine();
+            }
+            return true;
+        }
+        if (data.size() > MaxLineLength + slack) {
+            RejectLongLine();
+        }
+        scannedLength_ = data.size();
+        scannedTerminator_ = effective;
+        CheckPeerClosed(true, true);
+        if (FillInputBuffer(true, timeoutMs) == 0) {
+            readTimedOut_ = true;
+            return false;
+        }
+    }
+}
+
+void TIdTCPConnection::RejectLongLine()
+{
+    inputBuffer_.Clear();
+    scannedLength_ = 0;
+    DropConnection();
+    throw EIdReadLineMaxLineLengthExceeded();
+}
+
+std::string TIdTCPConnection::ReadLine(const std::string& terminator, int timeoutMs)
+{
+    std::string_view line;
+    std::size_t consumed = 0;
+    if (!NextLine(line, consumed, terminator, timeoutMs)) {
+        return {};
+    }
+    std::string result(line);
+    DiscardInput(consumed);
+    return result;
+}
+
+void TIdTCPConnection::DiscardInput(std::size_t count)
+{
+    inputBuffer_.Remove(count);
+    scannedLength_ = 0;
+    AdvanceWork(wkRead, static_cast<int64_t>(count));
+}
+
+int16_t TIdTCPConnection::SendCommand(const std::string& text, const TIdReplyCodes& accepted)
+{
+    if (!text.empty()) {
+        WriteLine(text);
+    }
+    return ReadReply(accepted);
+}
+
+int16_t TIdTCPConnection::SendCommand(const std::string& text, int16_t code)
+{
+    return SendCommand(text, code == -1 ? TIdReplyCodes{} : TIdReplyCodes{code});
+}
+
+void TIdTCPConnection::WriteText(const std::string& text)
+{
+    if (!text.empty()) {
+        WriteBytes(text.data(), text.size());
+    }
+}
+
+void TIdTCPConnection::WriteLine(const std::string& text)
+{
+    WriteText(text + "\r\n");
+}
+
+void TIdTCPConnection::WriteStreamContent(std::istream& stream, bool fromStart, bool withLength)
+{
+    if (fromStart) {
+        stream.seekg(0, std::ios::beg);
+    }
+    int64_t position = stream.tellg();
+    stream.seekg(0, std::ios::end);
+    const int64_t size = stream.tellg();
+    stream.seekg(position, std::ios::beg);
+    const int64_t remaining = size - position;
+    if (withLength) {
+        WriteInt32(static_cast<int32_t>(remaining), true);
+    }
+    StartWork(wkWrite, remaining);
+    try {
+        std::vector<char> chunk(std::max(SendBufferSize, 1));
+        for (;;) {
+            const int64_t wanted = std::min<int64_t>(size - position, static_cast<int64_t>(chunk.size()));
+            if (wanted <= 0) {
+                break;
+            }
+            stream.read(chunk.data(), wanted);
+            const std::streamsize got = stream.gcount();
+            if (got == 0) {
+                throw EIdNoDataToRead();
+            }
+            WriteBytes(chunk.data(), static_cast<std::size_t>(got));
+            position += got;
+        }
+    } catch (...) {
+        FinishWork(wkWrite);
+        throw;
+    }
+    FinishWork(wkWrite);
+}
+
+std::string TIdTCPConnection::ReadNonEmptyLine()
+{
+    for (;;) {
+        std::string line = Trim(ReadLine());
+        if (!line.empty()) {
+            return line;
+        }
+    }
+}
+
+void TIdTCPConnection::ReadExact(void* destination, std::size_t count)
+{
+    if (count == 0 || destination == nullptr) {
+        return;
+    }
+    while (inputBuffer_.Size() < count) {
+        // Raises once the peer has closed, rather than waiting for bytes that cannot come.
+        CheckPeerClosed(true, true);
+        FillInputBuffer(true);
+    }
+    std::memcpy(destination, inputBuffer_.Data(), count);
+    DiscardInput(count);
+}
+
+void TIdTCPConnection::CaptureLines(TIdLineSink* destination, const std::string& delimiter, bool unstuff)
+{
+    StartWork(wkRead, 0);
+    try {
+        for (bool ended = false; !ended;) {
+            std::string_view line;
+            std::size_t consumed = 0;
+            if (NextLine(line, consumed, "", IdTimeoutInfinite)) {
+                ended = CaptureBufferedLines(destination, delimiter, unstuff, line, consumed);
+            } else if (!(ended = delimiter.empty()) && destination != nullptr) {
+                // The peer closed in the middle of a line: an empty line, as ReadLine gives;
+                // the next read raises.
+                destination->AddLine("");
+            }
+        }
+        if (destination != nullptr) {
+            destination->Flush();
+        }
+    } catch (...) {
+        // What was captured still reaches the destination; a second failure there changes nothing.
+        try {
+            if (destination != nullptr) {
+                destination->Flush();
+            }
+        } catch (...) {
+        }
+        FinishWork(wkRead);
+        throw;
+    }
+    FinishWork(wkRead);
+}
+
+bool TIdTCPConnection::CaptureBufferedLines(TIdLineSink* destination, const std::string& delimiter,
+                                            bool unstuff, std::string_view line, std::size_t consumed)
+{
+    const std::string_view data = inputBuffer_.View();
+    // Lines whose received bytes are exactly what the sink stores (the line and CR LF) form runs
+    // that are handed over whole: [runStart, lineStart).
+    std::size_t runStart = 0;
+    std::size_t lineStart = 0;
+    const auto flushRun = [&] {
+        if (destination != nullptr && lineStart > runStart) {
+            destination->AddCrLfLines(data.substr(runStart, lineStart - runStart));
+        }
+    };
+    bool ended = false;
+    for (;;) {
+        const std::size_t lineEnd = lineStart + consumed;
+        if (line == delimiter) {
+            ended = true;
+            flushRun();
+            lineStart = lineEnd;
+            break;
+        }
+        const bool stuffed = unstuff && line.starts_with("..");
+        const bool verbatim =
+            !stuffed && consumed == line.size() + 2 && data[lineStart + line.size()] == '\r';
+        if (!verbatim) {
+            flushRun();
+            if (stuffed) {
+                line.remove_prefix(1);
+            }
+            if (destination != nullptr) {
+                destination->AddLine(line);
+            }
+            runStart = lineEnd;
+        }
+        lineStart = lineEnd;
+        const std::size_t lineFeed = data.find('\n', lineStart);
+        if (lineFeed == std::string_view::npos) {
+            flushRun();
+            break;
+        }
+        line = data.substr(lineStart, lineFeed - lineStart);
+        consumed = line.size() + 1;
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (line.size() > MaxLineLength) {
+            flushRun();
+            RejectLongLine();
+        }
+    }
+    DiscardInput(lineStart);
+    return ended;
+}
+
+void TIdTCPConnection::WriteBytes(const void* data, std::size_t count)
+{
+    if (count == 0 || data == nullptr) {
+        return;
+    }
+    const auto* bytes = static_cast<const char*>(data);
+    std::size_t position = 0;
+    while (position < count) {
+        // Checked on every round: an event handler run after the previous send may have closed it.
+        CheckPeerClosed(true, true);
+        const long sent = socketHandle_.Send(bytes + position, count - position);
+        TIdAntiFreezeBase::KeepResponsive(false);
+        peerClosed_ = sent == 0;
+        CheckPeerClosed(true, false);
+        if (sent == -1) {
+            const int error = SocketStack->LastSocketError();
+            if (error == Id_WSAESHUTDOWN) {
+                DropConnection();
+            }
+            TIdStack::RaiseSocketFailure(error);
+        }
+        AdvanceWork(wkWrite, sent);
+        position += static_cast<std::size_t>(sent);
+    }
+}
+
+void TIdTCPConnection::WriteLines(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
+        WriteLine(line);
+    }
+}
+
+void TIdTCPConnection::WriteInt32(int32_t value, bool networkOrder)
+{
+    const auto raw = static_cast<uint32_t>(value);
+    const uint32_t ordered = networkOrder ? TIdStack::HostToNetwork(raw) : raw;
+    WriteBytes(&ordered, sizeof ordered);
+}

@@ -1,0 +1,219 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/IdComponent.h"
+#include "net/IdSocketHandle.h"
+
+class EIdTCPConnectionError : public EIdException {
+public:
+    using EIdException::EIdException;
+};
+
+class EIdNotEnoughDataInBuffer : public EIdTCPConnectionError {
+public:
+    EIdNotEnoughDataInBuffer() : EIdTCPConnectionError("Not enough data in buffer.") {}
+};
+
+class EIdObjectTypeNotSupported : public EIdTCPConnectionError {
+public:
+    EIdObjectTypeNotSupported() : EIdTCPConnectionError("Object type not supported.") {}
+};
+
+class EIdNoDataToRead : public EIdTCPConnectionError {
+public:
+    EIdNoDataToRead() : EIdTCPConnectionError("No data to read.") {}
+};
+
+class EIdInterceptPropIsNil : public EIdTCPConnectionError {
+public:
+    EIdInterceptPropIsNil()
+        : EIdTCPConnectionError("InterceptEnabled cannot be set to true when Intercept is nil.")
+    {
+    }
+};
+
+// A line grew beyond MaxLineLength without its terminator.
+class EIdReadLineMaxLineLengthExceeded : public EIdTCPConnectionError {
+public:
+    EIdReadLineMaxLineLengthExceeded() : EIdTCPConnectionError("Max line length exceeded.") {}
+};
+
+class EIdProtocolReplyError : public EIdException {
+public:
+    EIdProtocolReplyError(int16_t replyCode, const std::string& lastReply)
+        : EIdException(lastReply), ErrorReplyCode(replyCode)
+    {
+    }
+    int16_t ErrorReplyCode;
+};
+
+using TIdReplyCodes = std::vector<int16_t>;
+
+// A growable byte buffer consumed from the front. Consuming only moves a start mark; the
+// remainder is moved to the front only when room is needed at the end, so every byte is moved
+// a bounded number of times on average.
+class TIdBuffer {
+public:
+    std::size_t Size() const { return end_ - begin_; }
+    bool Empty() const { return end_ == begin_; }
+    const char* Data() const { return storage_.get() + begin_; }
+    std::string_view View() const { return {Data(), Size()}; }
+
+    void Append(const char* data, std::size_t count);
+    // Room for count more bytes at the end; CommitAppend makes the bytes written there part of the buffer.
+    char* PrepareAppend(std::size_t count);
+    void CommitAppend(std::size_t count) { end_ += count; }
+    void Remove(std::size_t count);
+    void Clear();
+
+private:
+    std::unique_ptr<char[]> storage_;
+    std::size_t capacity_ = 0;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+};
+
+// Where CaptureLines stores the lines of a block.
+class TIdLineSink {
+public:
+    virtual ~TIdLineSink() = default;
+    virtual void AddLine(std::string_view line) = 0;
+    // Several lines at once, each followed by CR LF; the same as AddLine of each. A sink that
+    // stores bytes takes them as they are.
+    virtual void AddCrLfLines(std::string_view lines);
+    // Called when the block has ended, also when it ended with an exception.
+    virtual void Flush() {}
+};
+
+// Appends every line as an item of a string list.
+class TIdStringListSink final : public TIdLineSink {
+public:
+    explicit TIdStringListSink(std::vector<std::string>& list) : list_(list) {}
+    void AddLine(std::string_view line) override { list_.emplace_back(line); }
+
+private:
+    std::vector<std::string>& list_;
+};
+
+// Hands every line as its bytes followed by CR LF to a byte consumer (a stream, a decoder). Lines
+// that need no change reach the consumer straight from the input in large pieces; single lines
+// are gathered into chunks first, because one call per short line costs more than the copy.
+class TIdByteStreamSink final : public TIdLineSink {
+public:
+    static constexpr std::size_t ChunkSize = 16384;
+
+    explicit TIdByteStreamSink(std::function<void(std::string_view bytes)> write);
+    explicit TIdByteStreamSink(std::ostream& stream);
+    void AddLine(std::string_view line) override;
+    void AddCrLfLines(std::string_view lines) override;
+    void Flush() override;
+
+private:
+    void Gather(std::string_view bytes);
+
+    std::function<void(std::string_view bytes)> write_;
+    std::string pending_;
+};
+
+class TIdConnectionIntercept;
+
+// A blocking, buffered, line-oriented TCP connection. Waits happen in the socket layer's
+// readability test, which keeps the program responsive.
+class TIdTCPConnection : public TIdComponent {
+public:
+    TIdTCPConnection();
+    ~TIdTCPConnection() override;
+
+    // Settings.
+    int RecvBufferSize = 32768;
+    int SendBufferSize = 32768;
+    // Longest line ReadLine accepts; a longer one drops the connection and raises.
+    std::size_t MaxLineLength = std::size_t{16} * 1024 * 1024;
+    bool ASCIIFilter = false;
+    TIdConnectionIntercept* Intercept() const { return intercept_; }
+    void SetIntercept(TIdConnectionIntercept* intercept);
+    bool InterceptEnabled() const { return interceptEnabled_; }
+    void SetInterceptEnabled(bool enabled);
+
+    TNotifyEvent OnDisconnected;
+
+    // State.
+    TIdSocketHandle& SocketHandle() { return socketHandle_; }
+    const TIdBuffer& InputBuffer() const { return inputBuffer_; }
+    bool PeerClosed() const { return peerClosed_; }
+    bool ReadTimedOut() const { return readTimedOut_; }
+    const std::vector<std::string>& ReplyLines() const { return replyLines_; }
+    std::string LastReply() const { return replyLines_.empty() ? std::string() : replyLines_.back(); }
+    int16_t ReplyCode() const { return replyCode_; }
+
+    virtual void NotifyDisconnected();
+    virtual void ClearConnectionState();
+    virtual void CheckPeerClosed(bool raiseIfClosed, bool ignoreBuffer);
+    virtual int16_t CheckReplyCode(int16_t code, const TIdReplyCodes& accepted);
+    virtual bool Connected();
+    virtual void Disconnect();
+    virtual void DropConnection();
+    virtual std::string TakeInput(std::size_t count);
+    virtual int16_t ReadReply(const TIdReplyCodes& accepted);
+    [[noreturn]] virtual void RaiseReplyError();
+    // One receive, into destination when given, else into the receive chunk. Returns the byte
+    // count, 0 when nothing came within the time-out.
+    virtual int FillInputBuffer(bool raiseIfClosed, int timeoutMs = IdTimeoutInfinite,
+                                std::span<char> destination = {}, bool appendToInput = true);
+    // The next line without its terminator; LF when terminator is empty, and then a CR before
+    // the LF is dropped too. Returns "" with ReadTimedOut set when no data came.
+    virtual std::string ReadLine(const std::string& terminator = "", int timeoutMs = IdTimeoutInfinite);
+    virtual void DiscardInput(std::size_t count);
+    virtual int16_t SendCommand(const std::string& text, const TIdReplyCodes& accepted);
+    int16_t SendCommand(const std::string& text, int16_t code);
+    virtual void WriteText(const std::string& text);
+    virtual void WriteLine(const std::string& text);
+    virtual void WriteStreamContent(std::istream& stream, bool fromStart, bool withLength);
+
+    std::string ReadNonEmptyLine();
+    void ReadExact(void* destination, std::size_t count);
+    // Reads lines up to the delimiter line (consumed, not stored). With unstuff a leading ".."
+    // loses its first dot. A null destination drops the lines.
+    void CaptureLines(TIdLineSink* destination, const std::string& delimiter = ".", bool unstuff = true);
+    void WriteBytes(const void* data, std::size_t count);
+    void WriteLines(const std::vector<std::string>& lines);
+    void WriteInt32(int32_t value, bool networkOrder = true);
+
+private:
+    // Like ReadLine, but the line stays in the input buffer: the view is valid until the next
+    // buffer operation, and consumed tells how much to discard. Returns false when no data came.
+    bool NextLine(std::string_view& line, std::size_t& consumed, const std::string& terminator,
+                  int timeoutMs);
+    // Stores the line found at the front of the input buffer and every further complete line
+    // already buffered, then consumes them. Returns true when the delimiter line was among them.
+    bool CaptureBufferedLines(TIdLineSink* destination, const std::string& delimiter, bool unstuff,
+                              std::string_view line, std::size_t consumed);
+    // Drops the connection and what it sent of the line: a peer sending an endless line must not
+    // exhaust memory.
+    [[noreturn]] void RejectLongLine();
+
+    TIdSocketHandle socketHandle_;
+    TIdBuffer inputBuffer_;
+    std::vector<char> receiveChunk_;
+    // How far the terminator search got into the input buffer, so that a long line is scanned once.
+    std::size_t scannedLength_ = 0;
+    std::string scannedTerminator_;
+    std::vector<std::string> replyLines_;
+    int16_t replyCode_ = 0;
+    bool peerClosed_ = false;
+    bool readTimedOut_ = false;
+    TIdConnectionIntercept* intercept_ = nullptr;
+    bool interceptEnabled_ = false;
+};
+
+// A hook that may watch a connection's data. No connection of this program attaches one; the
+// settings exist, without effect.
+class TIdConnectionIntercept : public TIdBaseComponent {};

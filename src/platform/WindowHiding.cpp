@@ -1,0 +1,177 @@
+#include "platform/WindowHiding.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QWidget>
+
+#include <xcb/xcb.h>
+
+namespace quietpane {
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* pointer) const { std::free(pointer); }
+};
+
+xcb_connection_t* ApplicationConnection()
+{
+    auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* x11 =
+        application != nullptr ? application->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 != nullptr ? x11->connection() : nullptr;
+}
+
+xcb_atom_t InternAtom(xcb_connection_t* connection, const char* name)
+{
+    std::unique_ptr<xcb_intern_atom_reply_t, FreeDeleter> reply{xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(strlen(name)), name), nullptr)};
+    return reply ? reply->atom : XCB_NONE;
+}
+
+struct SkipAtoms {
+    xcb_atom_t state;
+    xcb_atom_t skipTaskBar;
+    xcb_atom_t skipPager;
+};
+
+const SkipAtoms& SkipAtomsOf(xcb_connection_t* connection)
+{
+    static xcb_connection_t* internedFor = nullptr;
+    static SkipAtoms atoms{};
+    if (internedFor != connection) {
+        atoms = SkipAtoms{InternAtom(connection, "_NET_WM_STATE"),
+                          InternAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                          InternAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+        internedFor = connection;
+    }
+    return atoms;
+}
+
+// Before a window is mapped its client writes _NET_WM_STATE itself; the window manager reads
+// it when it takes the window over. The states already there are kept.
+void AddSkipStatesToUnmappedWindow(xcb_connection_t* connection, xcb_window_t window)
+{
+    const SkipAtoms& atoms = SkipAtomsOf(connection);
+    std::unique_ptr<xcb_get_property_reply_t, FreeDeleter> reply{xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, atoms.state, XCB_ATOM_ATOM, 0, 1024), nullptr)};
+    std::vector<xcb_atom_t> states;
+    if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+        const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+        states.assign(values, values + xcb_get_property_value_length(reply.get()) / 4);
+    }
+    for (const xcb_atom_t wanted : {atoms.skipTaskBar, atoms.skipPager}) {
+        if (std::find(states.begin(), states.end(), wanted) == states.end()) {
+            states.push_back(wanted);
+        }
+    }
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atoms.state, XCB_ATOM_ATOM, 32,
+                        static_cast<uint32_t>(states.size()), states.data());
+    xcb_flush(connection);
+}
+
+// A mapped window's state belongs to the window manager: the client asks it for a change.
+void AskForSkipStates(xcb_connection_t* connection, xcb_window_t window)
+{
+    const SkipAtoms& atoms = SkipAtomsOf(connection);
+    constexpr uint32_t addState = 1, sourceApplication = 1;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atoms.state;
+    message.data.data32[0] = addState;
+    message.data.data32[1] = atoms.skipTaskBar;
+    message.data.data32[2] = atoms.skipPager;
+    message.data.data32[3] = sourceApplication;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+}
+
+// Watches one top-level window for both jobs; one filter, so that their steps before a show
+// come in the order the window manager needs.
+class WindowHider final : public QObject {
+public:
+    static WindowHider& Of(QWidget& window)
+    {
+        for (QObject* child : window.children()) {
+            if (auto* hider = dynamic_cast<WindowHider*>(child)) {
+                return *hider;
+            }
+        }
+        auto* hider = new WindowHider(window);
+        window.installEventFilter(hider);
+        return *hider;
+    }
+
+    bool keepOffTaskBar = false;
+    bool hideWhenMinimised = false;
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* window = static_cast<QWidget*>(watched);
+        // A Show that the program asks for comes before the window is mapped; a spontaneous
+        // one (the window manager restoring an iconified window) needs nothing.
+        if (event->type() == QEvent::Show && !event->spontaneous()) {
+            BeforeShow(*window);
+        } else if (event->type() == QEvent::WindowStateChange && hideWhenMinimised && window->isMinimized() &&
+                   window->isVisible()) {
+            // Leaving the minimised state now would map the window again at once: that waits
+            // for the next show.
+            window->hide();
+        }
+        return false;
+    }
+
+private:
+    explicit WindowHider(QWidget& window) : QObject(&window) {}
+
+    void BeforeShow(QWidget& window) const
+    {
+        xcb_connection_t* connection = ApplicationConnection();
+        if (keepOffTaskBar && connection != nullptr) {
+            AddSkipStatesToUnmappedWindow(connection, static_cast<xcb_window_t>(window.winId()));
+        }
+        // Shown minimised, the window would come back iconified; leaving the state maps it,
+        // after the task-bar state is in place.
+        if (window.isMinimized()) {
+            window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        }
+    }
+};
+
+} // namespace
+
+void KeepOffTaskBar(QWidget& window)
+{
+    WindowHider::Of(window).keepOffTaskBar = true;
+    if (xcb_connection_t* connection = ApplicationConnection(); connection != nullptr && window.isVisible()) {
+        AskForSkipStates(connection, static_cast<xcb_window_t>(window.winId()));
+    }
+}
+
+void HideWhenMinimised(QWidget& window)
+{
+    WindowHider::Of(window).hideWhenMinimised = true;
+}
+
+void ShowInFront(QWidget& window)
+{
+    if (window.isVisible() && window.isMinimized()) {
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    }
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+} // namespace quietpane

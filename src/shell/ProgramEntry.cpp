@@ -1,0 +1,29 @@
+#include "shell/ProgramEntry.h"
+
+#include "mail_window/Email.h"
+#include "platform/GuardedApplication.h"
+#include "shell/frmAbout.h"
+
+#include <QScreen>
+
+namespace quietpane {
+
+int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup)
+{
+    QApplication::setApplicationName(QStringLiteral("Quietpane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quietpane"));
+    TfrmWeb frmWeb(setup);
+    TfrmEmail frmEmail;
+    TAbout about;
+    frmWeb.SetMailWindow(&frmEmail);
+    frmWeb.SetAboutBox(&about);
+    // A start-up that asked to end the program ends it before the main window is ever shown.
+    if (frmWeb.TerminationRequested())
+        return 1;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        frmWeb.move(screen->availableGeometry().center() - frmWeb.frameGeometry().center() + frmWeb.pos());
+    frmWeb.show();
+    return QApplication::exec();
+}
+
+} // namespace quietpane

@@ -1,0 +1,183 @@
+// The main window over the real web engine, with pages served from 127.0.0.1.
+
+#include "shell/formWeb.h"
+
+#include "support/QtTestSupport.h"
+#include "support/TestSupport.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace quietpane;
+using quietpane::test::ChildProcess;
+using quietpane::test::TempDir;
+using quietpane::test::WaitUntil;
+
+namespace {
+
+class AcceptingRegistry final : public Registry {
+public:
+    bool WriteString(const std::string&, const std::string&) override { return true; }
+};
+
+class WebEngineNavigationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::TestApplication();
+        std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, program.Path() / "Quietpane.mdb");
+        pages.WriteFile("index.html",
+                        "<html><head><title>Home</title></head><body>"
+                        "<a id='link' style='position:absolute;left:0;top:0;width:300px;height:80px' "
+                        "href='a.html'>A</a></body></html>");
+        pages.WriteFile("a.html",
+                        "<html><head><title>Page A</title></head><body>"
+                        "<a id='link' style='position:absolute;left:0;top:0;width:300px;height:80px' "
+                        "href='b.html'>B</a></body></html>");
+        pages.WriteFile("b.html",
+                        "<html><head><title>Page B</title></head><body>"
+                        "<iframe src='frame.html'></iframe>"
+                        "<a id='link' style='position:absolute;left:0;top:0;width:300px;height:80px' "
+                        "href='c.html'>C</a></body></html>");
+        pages.WriteFile("frame.html", "<html><head><title>Frame</title></head><body>inner</body></html>");
+        pages.WriteFile("c.html", "<html><head><title>Page C</title></head><body>C</body></html>");
+        port = test::FreePort();
+        ChildProcess::Options options;
+        options.workingDirectory = pages.Path();
+        server = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/bin/python3", "-m", "http.server", "--bind", "127.0.0.1",
+                                     std::to_string(port), "--directory", pages.Path().string()},
+            options);
+        ASSERT_TRUE(test::WaitForPort(port));
+
+        TfrmWebSetup setup;
+        setup.programFolder = QString::fromStdString(program.Path().string());
+        setup.registry = &registry;
+        setup.internetAutodial = [] { return true; };
+        setup.homePage = Url("index.html");
+        window = std::make_unique<TfrmWeb>(setup);
+        window->show();
+        view = window->findChild<QWebEngineView*>("WebBrowser1");
+        ASSERT_NE(view, nullptr);
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        server.reset();
+    }
+
+    QString Url(const char* page) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(port).arg(page);
+    }
+    QComboBox* Urls() const { return window->findChild<QComboBox*>("Urls"); }
+
+    // The page is shown: the caption and the address box name it.
+    ::testing::AssertionResult Shows(const char* title, const char* page)
+    {
+        if (WaitUntil([&] {
+                return window->windowTitle() == QLatin1String(title) && Urls()->currentText() == Url(page) &&
+                       view->url().toString() == Url(page);
+            }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "caption " << window->windowTitle().toStdString() << ", address box "
+               << Urls()->currentText().toStdString() << ", page " << view->url().toString().toStdString()
+               << ", history " << window->History().Entries().join(' ').toStdString() << " at "
+               << window->HistoryIndex();
+    }
+
+    // A mouse click on the link in the page's top left corner, as the user makes it: the engine
+    // lets Back skip pages that were left without a user's gesture. A click before the freshly
+    // loaded page takes input is lost, so it is repeated until the page changes.
+    void ClickLink()
+    {
+        const QUrl before = view->url();
+        for (int attempt = 0; attempt < 10 && view->url() == before; ++attempt) {
+            ClickOnce();
+            WaitUntil([&] { return view->url() != before; }, 2000);
+        }
+    }
+
+    void ClickOnce()
+    {
+        QWidget* target = view->focusProxy();
+        ASSERT_NE(target, nullptr);
+        const QPointF where(40, 30);
+        auto send = [&](QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, where, target->mapToGlobal(where), button, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &event);
+            WaitUntil([] { return false; }, 100);
+        };
+        send(QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+        send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+    }
+
+    TempDir program, pages;
+    int port = 0;
+    std::unique_ptr<ChildProcess> server;
+    AcceptingRegistry registry;
+    std::unique_ptr<TfrmWeb> window;
+    QWebEngineView* view = nullptr;
+};
+
+TEST_F(WebEngineNavigationTest, TypedLinksBackForwardAndFramesKeepHistoryCaptionAndAddressBox)
+{
+    ASSERT_TRUE(Shows("Home", "index.html"));
+    EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html")}));
+
+    ClickLink();
+    ASSERT_TRUE(Shows("Page A", "a.html"));
+    ClickLink();
+    ASSERT_TRUE(Shows("Page B", "b.html"));
+    // Wait for the frame inside Page B, then check it left the history and the address box alone.
+    ASSERT_TRUE(WaitUntil([&] {
+        bool loaded = false;
+        view->page()->runJavaScript(
+            QStringLiteral("document.querySelector('iframe').contentDocument.readyState"),
+            [&](const QVariant& state) { loaded = state.toString() == QLatin1String("complete"); });
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        return loaded;
+    }));
+    EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html"), Url("a.html"), Url("b.html")}));
+    EXPECT_EQ(window->HistoryIndex(), 2);
+    EXPECT_EQ(Urls()->currentText(), Url("b.html"));
+    EXPECT_EQ(window->windowTitle(), "Page B");
+
+    window->Back1Click();
+    ASSERT_TRUE(Shows("Page A", "a.html"));
+    EXPECT_EQ(window->HistoryIndex(), 1);
+    window->Back1Click();
+    ASSERT_TRUE(Shows("Home", "index.html"));
+    EXPECT_EQ(window->HistoryIndex(), 0);
+    window->Forward1Click();
+    ASSERT_TRUE(Shows("Page A", "a.html"));
+    EXPECT_EQ(window->HistoryIndex(), 1);
+
+    Urls()->setEditText(Url("c.html"));
+    window->NavigateToAddress();
+    ASSERT_TRUE(Shows("Page C", "c.html"));
+    EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html"), Url("a.html"), Url("c.html")}));
+    EXPECT_EQ(window->HistoryIndex(), 2);
+    // Typed addresses went to the top of the list, linked ones were appended by their titles;
+    // all share the first 24 characters "http://127.0.0.1:PORT/", so only the typed lines remain.
+    EXPECT_EQ(Urls()->itemText(0), Url("c.html"));
+}
+
+TEST_F(WebEngineNavigationTest, BackBeyondTheEnginesTravelListIsRefusedByTheEngine)
+{
+    ASSERT_TRUE(Shows("Home", "index.html"));
+    EXPECT_THROW(window->WebBrowser1().GoBack(), EBrowserError);
+    EXPECT_THROW(window->WebBrowser1().GoForward(), EBrowserError);
+    EXPECT_EQ(window->WebBrowser1().QueryStatusWB(6), 0);
+}
+
+} // namespace
