@@ -1,7 +1,5 @@
 #include "support/MailPeers.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -270,35 +268,10 @@ ScriptedServer::Step ScriptedServer::SendRaw(std::string text, std::size_t count
 
 ScriptedServer::ScriptedServer(std::vector<Step> steps) : steps_(std::move(steps))
 {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, 1) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("cannot open a listening socket");
-    }
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Play(); });
+    server_ = std::make_unique<LoopbackServer>([this](int connection) { Play(connection); });
 }
 
-ScriptedServer::~ScriptedServer()
-{
-    shutdown(listener_, SHUT_RDWR);
-    {
-        std::lock_guard lock(mutex_);
-        if (connection_ >= 0) {
-            shutdown(connection_, SHUT_RDWR);
-        }
-    }
-    thread_.join();
-    close(listener_);
-    if (connection_ >= 0) {
-        close(connection_);
-    }
-}
+ScriptedServer::~ScriptedServer() = default;
 
 bool ScriptedServer::WaitFinished(std::chrono::milliseconds timeout)
 {
@@ -333,7 +306,7 @@ void ScriptedServer::Fail(const std::string& reason)
     }
 }
 
-bool ScriptedServer::ReadLine(std::string& line)
+bool ScriptedServer::ReadLine(int connection, std::string& line)
 {
     for (;;) {
         const std::size_t end = pending_.find('\n');
@@ -347,12 +320,12 @@ bool ScriptedServer::ReadLine(std::string& line)
             lines_.push_back(line);
             return true;
         }
-        pollfd waiting{connection_, POLLIN, 0};
+        pollfd waiting{connection, POLLIN, 0};
         if (poll(&waiting, 1, StepTimeoutMs) <= 0) {
             return false;
         }
         char chunk[65536];
-        const ssize_t count = recv(connection_, chunk, sizeof chunk, 0);
+        const ssize_t count = recv(connection, chunk, sizeof chunk, 0);
         if (count <= 0) {
             return false;
         }
@@ -362,66 +335,56 @@ bool ScriptedServer::ReadLine(std::string& line)
     }
 }
 
-bool ScriptedServer::SendAll(const std::string& data)
+bool ScriptedServer::PlayStep(int connection, const Step& step)
 {
-    std::size_t sent = 0;
-    while (sent < data.size()) {
-        const ssize_t count = send(connection_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-        if (count <= 0) {
+    std::string line;
+    switch (step.kind) {
+    case Step::Kind::Send:
+        SendAll(connection, step.text + "\r\n");
+        return true;
+    case Step::Kind::SendRaw:
+        for (std::size_t repeat = 0; repeat < step.count; ++repeat) {
+            SendAll(connection, step.text);
+        }
+        return true;
+    case Step::Kind::Expect:
+        if (!ReadLine(connection, line)) {
             return false;
         }
-        sent += static_cast<std::size_t>(count);
+        if (step.text != "*" && line != step.text) {
+            Fail("expected \"" + step.text + "\", got \"" + line + "\"");
+        }
+        return true;
+    case Step::Kind::ExpectData:
+        while (ReadLine(connection, line)) {
+            if (line == ".") {
+                return true;
+            }
+        }
+        return false;
+    case Step::Kind::Close:
+        shutdown(connection, SHUT_RDWR);
+        return true;
+    case Step::Kind::UntilClosed:
+        while (ReadLine(connection, line)) {
+        }
+        return true;
     }
-    return true;
+    return false;
 }
 
-void ScriptedServer::Play()
+void ScriptedServer::Play(int connection)
 {
-    pollfd waiting{listener_, POLLIN, 0};
-    bool played = false;
-    if (poll(&waiting, 1, StepTimeoutMs) > 0) {
-        const int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        {
-            std::lock_guard lock(mutex_);
-            connection_ = connection;
+    bool played = true;
+    for (std::size_t index = 0; played && index < steps_.size(); ++index) {
+        try {
+            played = PlayStep(connection, steps_[index]);
+        } catch (const std::exception&) {
+            played = false;
         }
-        played = connection >= 0;
-        for (std::size_t index = 0; played && index < steps_.size(); ++index) {
-            const Step& step = steps_[index];
-            std::string line;
-            switch (step.kind) {
-            case Step::Kind::Send:
-                played = SendAll(step.text + "\r\n");
-                break;
-            case Step::Kind::SendRaw:
-                for (std::size_t repeat = 0; played && repeat < step.count; ++repeat) {
-                    played = SendAll(step.text);
-                }
-                break;
-            case Step::Kind::Expect:
-                played = ReadLine(line);
-                if (played && step.text != "*" && line != step.text) {
-                    Fail("expected \"" + step.text + "\", got \"" + line + "\"");
-                }
-                break;
-            case Step::Kind::ExpectData:
-                while ((played = ReadLine(line)) && line != ".") {
-                }
-                break;
-            case Step::Kind::Close:
-                shutdown(connection_, SHUT_RDWR);
-                break;
-            case Step::Kind::UntilClosed:
-                while (ReadLine(line)) {
-                }
-                break;
-            }
-            if (!played) {
-                Fail("the connection ended before step " + std::to_string(index + 1));
-            }
+        if (!played) {
+            Fail("the connection ended before step " + std::to_string(index + 1) + " was done");
         }
-    } else {
-        Fail("nobody connected");
     }
     std::lock_guard lock(mutex_);
     finished_ = true;

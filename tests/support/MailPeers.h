@@ -6,9 +6,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/LoopbackServer.h"
 #include "support/TestSupport.h"
 
 namespace quietpane::test {
@@ -104,7 +104,7 @@ public:
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
-    int Port() const { return port_; }
+    int Port() const { return server_->Port(); }
     // Waits for the scenario to end (or the timeout); true when it played to its end.
     bool WaitFinished(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // The client's lines received so far, without their line ends.
@@ -115,15 +115,12 @@ public:
     std::string Mismatch();
 
 private:
-    void Play();
-    bool ReadLine(std::string& line);
-    bool SendAll(const std::string& data);
+    void Play(int connection);
+    bool PlayStep(int connection, const Step& step);
+    bool ReadLine(int connection, std::string& line);
     void Fail(const std::string& reason);
 
     std::vector<Step> steps_;
-    int listener_ = -1;
-    int connection_ = -1;
-    int port_ = 0;
     std::string pending_;
     std::mutex mutex_;
     std::condition_variable finishedChanged_;
@@ -132,7 +129,7 @@ private:
     std::vector<std::string> lines_;
     std::string received_;
     std::string mismatch_;
-    std::thread thread_;
+    std::unique_ptr<LoopbackServer> server_;
 };
 
 } // namespace quietpane::test
