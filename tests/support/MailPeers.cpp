@@ -250,6 +250,8 @@ std::vector<ScriptedServer::Step> ScriptedServer::Parse(const std::string& table
             steps.push_back({Step::Kind::UntilClosed, ""});
         } else if (line == "C: <data>") {
             steps.push_back({Step::Kind::ExpectData, ""});
+        } else if (line == "S:") {
+            steps.push_back({Step::Kind::Send, ""});
         } else if (line.rfind("S: ", 0) == 0) {
             steps.push_back({Step::Kind::Send, line.substr(3)});
         } else if (line.rfind("C: ", 0) == 0) {
