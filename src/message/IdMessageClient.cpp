@@ -1,7 +1,9 @@
 #include "message/IdMessageClient.h"
 
 #include <cerrno>
+#include <exception>
 #include <filesystem>
+#include <functional>
 #include <string_view>
 #include <system_error>
 
@@ -446,16 +448,6 @@ void TIdMessageClient::WriteAttachmentPart(TIdAttachment& part)
 
 namespace {
 
-// Appends every captured line to a header list.
-class THeaderListSink final : public TIdLineSink {
-public:
-    explicit THeaderListSink(TIdHeaderList& list) : list_(list) {}
-    void AddLine(std::string_view line) override { list_.Add(std::string(line)); }
-
-private:
-    TIdHeaderList& list_;
-};
-
 // Which kind of part a part's first header line makes, compared in lower case.
 bool StartsTextPart(const std::string& headerLine)
 {
@@ -474,16 +466,36 @@ bool OnlyLineBreaksAndBlanks(const std::string& text)
 
 void TIdMessageClient::ReadMessageHeader(TIdMessage& message, const std::string& endLine)
 {
-    THeaderListSink sink(message.ReceivedHeaders);
-    CaptureLines(&sink, endLine, true);
+    TWorkSpan work(*this, wkRead);
+    messageEnded_ = false;
+    for (;;) {
+        std::string line = ReadLine();
+        if (line == endLine) {
+            break;
+        }
+        // A message without a body may have no empty line before its end: the header block
+        // then ends with the message, and the body reader must not wait for more.
+        if (line == ".") {
+            messageEnded_ = true;
+            break;
+        }
+        if (line.rfind("..", 0) == 0) {
+            line.erase(0, 1);
+        }
+        message.ReceivedHeaders.Add(line);
+    }
     message.ApplyReceivedHeaders();
 }
 
 void TIdMessageClient::ReadMessageBody(TIdMessage& message)
 {
+    const bool bodyToRead = !messageEnded_;
+    messageEnded_ = false;
     if (message.NoDecode) {
         TIdStringListSink sink(message.Body);
-        CaptureLines(&sink, ".", true);
+        if (bodyToRead) {
+            CaptureLines(&sink, ".", true);
+        }
         return;
     }
     message.Parts.Clear();
@@ -495,21 +507,47 @@ void TIdMessageClient::ReadMessageBody(TIdMessage& message)
 
     read_->decoder = std::make_unique<TIdIMFDecoder>();
     read_->current = &message.Parts.AddText();
-    FeedDecoder("Content-Type: " + message.ContentType +
-                "\r\nContent-Transfer-Encoding: " + message.ContentTransferEncoding + "\r\n\r\n");
-    TIdByteStreamSink sink([this](std::string_view bytes) { FeedDecoder(std::string(bytes)); });
-    CaptureLines(&sink, ".", true);
-    for (std::string item = read_->decoder->FinishInput(); !item.empty();
-         item = read_->decoder->TakeNextItem()) {
-        HandleDecoderItem(item);
+    // A failure to decode ends the decoding, not the reading: the rest of the message is still
+    // read up to its ".", so that the session stays in step with the server.
+    std::exception_ptr failure;
+    const auto decode = [this, &failure](const std::function<std::string()>& firstItem) {
+        if (failure) {
+            return;
+        }
+        try {
+            for (std::string item = firstItem(); !item.empty(); item = read_->decoder->TakeNextItem()) {
+                HandleDecoderItem(item);
+            }
+        } catch (...) {
+            failure = std::current_exception();
+            KeepItemsDecodedSoFar();
+        }
+    };
+    const std::string wholeBody = "Content-Type: " + message.ContentType +
+                                  "\r\nContent-Transfer-Encoding: " + message.ContentTransferEncoding +
+                                  "\r\n\r\n";
+    decode([&] { return read_->decoder->FeedInput(wholeBody); });
+    TIdByteStreamSink sink(
+        [&](std::string_view bytes) { decode([&] { return read_->decoder->FeedInput(bytes); }); });
+    if (bodyToRead) {
+        CaptureLines(&sink, ".", true);
+    }
+    decode([&] { return read_->decoder->FinishInput(); });
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 
-void TIdMessageClient::FeedDecoder(const std::string& bytes)
+void TIdMessageClient::KeepItemsDecodedSoFar()
 {
-    for (std::string item = read_->decoder->FeedInput(bytes); !item.empty();
-         item = read_->decoder->TakeNextItem()) {
-        HandleDecoderItem(item);
+    // The items the decoder produced before it failed still build their parts.
+    try {
+        for (std::string item = read_->decoder->TakeNextItem(); !item.empty();
+             item = read_->decoder->TakeNextItem()) {
+            HandleDecoderItem(item);
+        }
+    } catch (...) {
+        // The first failure is the one reported.
     }
 }
 

@@ -43,6 +43,8 @@ public:
     // Reading. The header block up to endLine (the empty line for POP3) into ReceivedHeaders,
     // then the fields from it.
     virtual void ReadMessageHeader(TIdMessage& message, const std::string& endLine = "");
+    // True when the header block just read ended with the message itself (no body).
+    bool MessageEnded() const { return messageEnded_; }
     // The rest of the message up to the line ".": into Body with NoDecode, else into Parts,
     // every attachment decoded into a temporary file of its own.
     virtual void ReadMessageBody(TIdMessage& message);
@@ -57,10 +59,11 @@ private:
 
     void WriteBodyLines(std::vector<std::string>& lines, bool convertJapanese);
     void WriteCoderOutput(TIdCoder& coder, const std::string& item, bool convertJapanese);
-    void FeedDecoder(const std::string& bytes);
+    void KeepItemsDecodedSoFar();
     void StartAttachmentFile(TIdAttachment& attachment);
     void ReplacePart(TIdMessagePart& part, TIdMessagePart& replacement);
 
     std::unique_ptr<TWireWriter> wire_;
     std::unique_ptr<TReadState> read_;
+    bool messageEnded_ = false;
 };

@@ -100,6 +100,9 @@ bool TIdPOP3::FetchHeader(int n, TIdMessage& message)
     try {
         SendCommand("TOP " + std::to_string(n) + " 0", OkCode);
         ReadMessageHeader(message);
+        if (MessageEnded()) {
+            return true;
+        }
         std::string line;
         while ((line = ReadLine()).empty()) {
         }

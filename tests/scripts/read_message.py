@@ -44,8 +44,10 @@ def main():
         filename = part.get_filename()
         if part.get_content_maintype() == "text" and filename is None:
             charset = part.get_content_charset() or "utf-8"
-            text = payload.decode(charset, "replace")
-            for line in text.split("\r\n"):
+            lines = payload.decode(charset, "replace").split("\r\n")
+            if lines[-1] == "":
+                lines.pop()  # the line end of the last line
+            for line in lines:
                 out.append("text: " + line)
         else:
             attachments += 1
