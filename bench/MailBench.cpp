@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -58,17 +57,6 @@ void RemoveStoredFiles(const TIdMessage& message)
             std::filesystem::remove(message.Parts.Items(index).StoredFileName);
         }
     }
-}
-
-long StatusKiB(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(field + ":", 0) == 0) {
-            return std::stol(line.substr(field.size() + 1));
-        }
-    }
-    return 0;
 }
 
 // Fetches message n and decodes its attachment into a temporary file of the expected size.
@@ -183,10 +171,10 @@ void BM_PeakMemoryFetch100MB(benchmark::State& state)
     Peers& peers = ThePeers();
     long growth = 0;
     for (auto _ : state) {
-        const long before = StatusKiB("VmRSS");
-        std::ofstream("/proc/self/clear_refs") << "5"; // restarts the peak count at the current size
+        const long before = ProcessMemoryKiB("VmRSS");
+        ResetPeakMemory();
         Fetch(2, 32768, MemoryAttachmentBytes);
-        growth = std::max(growth, StatusKiB("VmHWM") - before);
+        growth = std::max(growth, ProcessMemoryKiB("VmHWM") - before);
     }
     state.counters["peak_growth_MiB"] = static_cast<double>(growth) / 1024.0;
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * peers.messageBytes[1]));

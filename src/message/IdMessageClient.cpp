@@ -228,22 +228,28 @@ TIdMessageClient::TIdMessageClient() = default;
 
 TIdMessageClient::~TIdMessageClient() = default;
 
+TIdMessageClient::TWireWriter& TIdMessageClient::Wire()
+{
+    if (!wire_) {
+        wire_ = std::make_unique<TWireWriter>(*this);
+    }
+    return *wire_;
+}
+
 void TIdMessageClient::WriteMessage(TIdMessage& message)
 {
+    // Each message starts at the beginning of a line.
     wire_ = std::make_unique<TWireWriter>(*this);
     const TPartCounts counts = WriteHeaderBlock(message);
     if (counts.texts == 1) {
         throw EIdTextInvalidCount();
     }
-    wire_->Line("");
+    Wire().Line("");
     WriteMessageBody(message, counts.attachments, counts.related, counts.texts);
 }
 
 TIdMessageClient::TPartCounts TIdMessageClient::WriteHeaderBlock(TIdMessage& message)
 {
-    if (!wire_) {
-        wire_ = std::make_unique<TWireWriter>(*this);
-    }
     TPartCounts counts;
     for (int index = 0; index < message.Parts.Count(); ++index) {
         const TIdMessagePart& part = message.Parts.Items(index);
@@ -268,65 +274,60 @@ TIdMessageClient::TPartCounts TIdMessageClient::WriteHeaderBlock(TIdMessage& mes
         message.ContentType.empty() ? message.CharSet : message.ContentType + ";" + message.CharSet;
     const std::unique_ptr<TIdHeaderList> headers = message.BuildHeaderList();
     for (const std::string& line : headers->Lines()) {
-        wire_->Line(line);
+        Wire().Line(line);
     }
     return counts;
 }
 
 void TIdMessageClient::WriteMessageBody(TIdMessage& message, int attachments, int related, int texts)
 {
-    if (!wire_) {
-        wire_ = std::make_unique<TWireWriter>(*this);
-    }
     const bool convertJapanese = SelectHeaderCharset().ConvertJapanese;
     TWorkSpan work(*this, wkWrite);
     if (attachments > 0) {
         const std::string& boundary = related > 0 ? RelatedBoundary : MixedBoundary;
-        wire_->Line(Preamble);
-        wire_->Line("");
-        wire_->Line("--" + boundary);
+        Wire().Line(Preamble);
+        Wire().Line("");
+        Wire().Line("--" + boundary);
         if (texts == 0) {
-            wire_->Line("Content-Type: text/plain");
-            wire_->Line("Content-Transfer-Encoding: 7bit");
-            wire_->Line("");
+            Wire().Line("Content-Type: text/plain");
+            Wire().Line("Content-Transfer-Encoding: 7bit");
+            Wire().Line("");
             WriteBodyLines(message.Body, false);
         } else {
-            wire_->Line("Content-Type: multipart/alternative; ");
-            wire_->Line(ContinuationIndent + "boundary=\"" + AlternativeBoundary + "\"");
-            wire_->Line("");
-            for (int index = 0; index < message.Parts.Count(); ++index) {
-                if (auto* text = dynamic_cast<TIdText*>(&message.Parts.Items(index))) {
-                    wire_->Line("--" + AlternativeBoundary);
-                    ReportStatus(stStatusText, "Encoding text");
-                    WriteTextPart(*text);
-                }
-            }
-            wire_->Line("--" + AlternativeBoundary + "--");
+            Wire().Line("Content-Type: multipart/alternative; ");
+            Wire().Line(ContinuationIndent + "boundary=\"" + AlternativeBoundary + "\"");
+            Wire().Line("");
+            WriteTextParts(message, AlternativeBoundary);
         }
         for (int index = 0; index < message.Parts.Count(); ++index) {
             if (auto* attachment = dynamic_cast<TIdAttachment*>(&message.Parts.Items(index))) {
-                wire_->Line("");
-                wire_->Line("--" + boundary);
+                Wire().Line("");
+                Wire().Line("--" + boundary);
                 ReportStatus(stStatusText, "Encoding attachment");
                 WriteAttachmentPart(*attachment);
             }
         }
-        wire_->Line("--" + boundary + "--");
+        Wire().Line("--" + boundary + "--");
     } else if (texts == 0) {
         ReportStatus(stStatusText, "Encoding text");
         WriteBodyLines(message.Body, convertJapanese);
     } else {
-        wire_->Line(Preamble);
-        wire_->Line("");
-        for (int index = 0; index < message.Parts.Count(); ++index) {
-            if (auto* text = dynamic_cast<TIdText*>(&message.Parts.Items(index))) {
-                wire_->Line("--" + MixedBoundary);
-                ReportStatus(stStatusText, "Encoding text");
-                WriteTextPart(*text);
-            }
-        }
-        wire_->Line("--" + MixedBoundary + "--");
+        Wire().Line(Preamble);
+        Wire().Line("");
+        WriteTextParts(message, MixedBoundary);
     }
+}
+
+void TIdMessageClient::WriteTextParts(TIdMessage& message, const std::string& boundary)
+{
+    for (int index = 0; index < message.Parts.Count(); ++index) {
+        if (auto* text = dynamic_cast<TIdText*>(&message.Parts.Items(index))) {
+            Wire().Line("--" + boundary);
+            ReportStatus(stStatusText, "Encoding text");
+            WriteTextPart(*text);
+        }
+    }
+    Wire().Line("--" + boundary + "--");
 }
 
 void TIdMessageClient::WriteBodyLines(std::vector<std::string>& lines, bool convertJapanese)
@@ -336,15 +337,12 @@ void TIdMessageClient::WriteBodyLines(std::vector<std::string>& lines, bool conv
         TDotStuffer stuffer;
         std::string stuffed = stuffer.Convert(entry + "\r\n");
         entry = stuffed.substr(0, stuffed.size() - 2);
-        wire_->StuffedText(convertJapanese ? ShiftJisToJis(stuffed) : stuffed);
+        Wire().StuffedText(convertJapanese ? ShiftJisToJis(stuffed) : stuffed);
     }
 }
 
 void TIdMessageClient::WriteTextPart(TIdText& part)
 {
-    if (!wire_) {
-        wire_ = std::make_unique<TWireWriter>(*this);
-    }
     if (part.ContentType().empty()) {
         part.SetContentType("text/plain");
     }
@@ -355,12 +353,12 @@ void TIdMessageClient::WriteTextPart(TIdText& part)
     const std::unique_ptr<TIdCoder> encoder =
         NewCoder(part.ContentType(), part.ContentTransfer(), TIdCoderItem::Encoder);
     encoder->DiscardEvents = true;
-    wire_->Line("Content-Type: " + part.ContentType());
-    wire_->Line("Content-Transfer-Encoding: " + part.ContentTransfer());
+    Wire().Line("Content-Type: " + part.ContentType());
+    Wire().Line("Content-Transfer-Encoding: " + part.ContentTransfer());
     for (const std::string& line : part.ExtraHeaders.Lines()) {
-        wire_->Line(line);
+        Wire().Line(line);
     }
-    wire_->Line("");
+    Wire().Line("");
     for (const std::string& entry : part.Body) {
         // An entry holding line ends is several lines: each is encoded with its own CR LF.
         for (const std::string& line : SplitLines(entry)) {
@@ -368,7 +366,7 @@ void TIdMessageClient::WriteTextPart(TIdText& part)
             WriteCoderOutput(*encoder, encoder->FinishInput(), convertJapanese);
         }
     }
-    wire_->Line("");
+    Wire().Line("");
 }
 
 void TIdMessageClient::WriteCoderOutput(TIdCoder& coder, const std::string& item, bool convertJapanese)
@@ -376,16 +374,13 @@ void TIdMessageClient::WriteCoderOutput(TIdCoder& coder, const std::string& item
     for (std::string next = item; !next.empty(); next = coder.TakeNextItem()) {
         const std::string_view data = ItemData(next);
         if (!data.empty()) {
-            wire_->Text(convertJapanese ? ShiftJisToJis(std::string(data)) : data);
+            Wire().Text(convertJapanese ? ShiftJisToJis(std::string(data)) : data);
         }
     }
 }
 
 void TIdMessageClient::WriteAttachmentPart(TIdAttachment& part)
 {
-    if (!wire_) {
-        wire_ = std::make_unique<TWireWriter>(*this);
-    }
     if (part.ContentTransfer().empty()) {
         part.SetContentTransfer("base64");
     }
@@ -431,17 +426,17 @@ void TIdMessageClient::WriteAttachmentPart(TIdAttachment& part)
     }
 
     const std::string name = std::filesystem::path(part.FileName).filename().string();
-    wire_->Line("Content-Type: " + part.ContentType() + ";");
-    wire_->Line(ContinuationIndent + "name=\"" + name + "\"");
-    wire_->Line("Content-Transfer-Encoding: " + part.ContentTransfer());
-    wire_->Line("Content-Disposition: " + part.ContentDisposition() + ";");
-    wire_->Line(ContinuationIndent + "filename=\"" + name + "\"");
+    Wire().Line("Content-Type: " + part.ContentType() + ";");
+    Wire().Line(ContinuationIndent + "name=\"" + name + "\"");
+    Wire().Line("Content-Transfer-Encoding: " + part.ContentTransfer());
+    Wire().Line("Content-Disposition: " + part.ContentDisposition() + ";");
+    Wire().Line(ContinuationIndent + "filename=\"" + name + "\"");
     for (const std::string& line : part.ExtraHeaders.Lines()) {
-        wire_->Line(line);
+        Wire().Line(line);
     }
-    wire_->Line("");
-    wire_->StuffedStream(encoded);
-    wire_->Line("");
+    Wire().Line("");
+    Wire().StuffedStream(encoded);
+    Wire().Line("");
 }
 
 // ---------------------------------------------------------------- reading

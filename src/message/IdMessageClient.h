@@ -57,6 +57,8 @@ private:
     class TWireWriter;
     struct TReadState;
 
+    TWireWriter& Wire();
+    void WriteTextParts(TIdMessage& message, const std::string& boundary);
     void WriteBodyLines(std::vector<std::string>& lines, bool convertJapanese);
     void WriteCoderOutput(TIdCoder& coder, const std::string& item, bool convertJapanese);
     void KeepItemsDecodedSoFar();

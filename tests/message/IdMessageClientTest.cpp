@@ -150,6 +150,15 @@ std::vector<const TIdAttachment*> AttachmentsOf(const TIdMessage& message)
     return attachments;
 }
 
+void ConnectToMailbox(TIdPOP3& client, const DovecotServer& server)
+{
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.UserId = DovecotServer::User;
+    client.Password = DovecotServer::Password;
+    client.Connect();
+}
+
 void RemoveStoredFiles(const TIdMessage& message)
 {
     for (int index = 0; index < message.Parts.Count(); ++index) {
@@ -595,11 +604,7 @@ protected:
         dovecot.EmptyMailbox();
         dovecot.Deliver(ReadFile(file));
         TIdPOP3 pop3;
-        pop3.Host = "127.0.0.1";
-        pop3.Port = dovecot.Port();
-        pop3.UserId = DovecotServer::User;
-        pop3.Password = DovecotServer::Password;
-        pop3.Connect();
+        ConnectToMailbox(pop3, dovecot);
         ASSERT_EQ(pop3.CountMessages(), 1);
         EXPECT_EQ(pop3.MessageSize(1), static_cast<int>(std::filesystem::file_size(file)));
         TIdMessage header;
@@ -701,11 +706,7 @@ TEST(MessageReaderCorpus, PythonsTestMessagesDecodeLikePythonDoesThroughDovecot)
     }
     TempDir scratch;
     TIdPOP3 pop3;
-    pop3.Host = "127.0.0.1";
-    pop3.Port = dovecot.Port();
-    pop3.UserId = DovecotServer::User;
-    pop3.Password = DovecotServer::Password;
-    pop3.Connect();
+    ConnectToMailbox(pop3, dovecot);
     ASSERT_EQ(pop3.CountMessages(), static_cast<int>(files.size()));
 
     int attachmentsCompared = 0;

@@ -1,8 +1,6 @@
 // The POP3 client against a real Dovecot mailbox, and against scripted servers that misbehave.
 #include "net/IdPOP3.h"
 
-#include <fstream>
-
 #include <gtest/gtest.h>
 
 #include "net/IdAntiFreeze.h"
@@ -57,34 +55,6 @@ std::string Joined(const Lines& lines)
         text += line;
     }
     return text;
-}
-
-// Peak resident memory of this process in KiB since the last ResetPeakMemory.
-long PeakMemoryKiB()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return 0;
-}
-
-long CurrentMemoryKiB()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return 0;
-}
-
-void ResetPeakMemory()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 // A server that logs the client in and then plays the rest of the table.
@@ -332,12 +302,12 @@ TEST(POP3AgainstScriptedServers, AReplyLineOf100MBRaisesWithBoundedMemory)
     ScriptedServer server(steps);
     TIdPOP3 client;
     ConnectTo(client, server);
-    const long before = CurrentMemoryKiB();
+    const long before = ProcessMemoryKiB("VmRSS");
     ResetPeakMemory();
     EXPECT_THROW(client.CountMessages(), EIdReadLineMaxLineLengthExceeded);
     EXPECT_FALSE(client.Connected());
     // The line is given up long before it is whole: far less than 100 MB was ever held.
-    EXPECT_LT(PeakMemoryKiB() - before, 64 * 1024);
+    EXPECT_LT(ProcessMemoryKiB("VmHWM") - before, 64 * 1024);
     EXPECT_FALSE(SentAny(server, "DELE"));
 }
 

@@ -113,6 +113,22 @@ std::string FindProgram(const std::vector<std::string>& candidates)
     return {};
 }
 
+long ProcessMemoryKiB(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::stol(line.substr(field.size() + 1));
+        }
+    }
+    return 0;
+}
+
+void ResetPeakMemory()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
 std::string RunProgram(const std::vector<std::string>& argv)
 {
     int output[2];

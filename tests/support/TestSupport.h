@@ -37,6 +37,11 @@ bool WaitForPort(int port, std::chrono::milliseconds timeout = std::chrono::seco
 // The first of the candidates that is an executable file, or empty.
 std::string FindProgram(const std::vector<std::string>& candidates);
 
+// A size field of /proc/self/status ("VmRSS", "VmHWM") in KiB; 0 when it is missing.
+long ProcessMemoryKiB(const std::string& field);
+// Restarts the peak resident size (VmHWM) at the current size.
+void ResetPeakMemory();
+
 // Runs a program to its end and returns what it wrote to its standard output; throws when it
 // cannot be started or exits with a status other than 0.
 std::string RunProgram(const std::vector<std::string>& argv);
