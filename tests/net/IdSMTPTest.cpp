@@ -139,6 +139,26 @@ TEST_F(SMTPAgainstAiosmtpd, WrongPasswordRaises535AndTheNextSendTriesAgain)
     EXPECT_EQ(server->Messages().size(), 1u);
 }
 
+TEST_F(SMTPAgainstAiosmtpd, ABodyWithBareLineBreaksCannotSmuggleASecondMessage)
+{
+    Connect(atNone);
+    TIdMessage message;
+    Fill(message);
+    message.Body = {
+        "a\n.\r\nMAIL FROM:<evil@example.org>\r\nRCPT TO:<victim@example.org>\r\nDATA\r\nforged\r.\rb"};
+    client.SendMail(message);
+    client.Disconnect();
+    ASSERT_TRUE(server->WaitForSessionEnd(1));
+    ASSERT_EQ(server->Messages().size(), 1u);
+    const std::string stored = ReadFile(server->Messages()[0]);
+    EXPECT_NE(stored.find("\r\n\r\na\r\n.\r\nMAIL FROM:<evil@example.org>\r\nRCPT TO:<victim@example.org>\r\n"
+                          "DATA\r\nforged\r\n.\r\nb\r\n"),
+              std::string::npos);
+    for (const std::string& line : server->ClientLines(1)) {
+        EXPECT_NE(line.rfind("MAIL FROM:<evil", 0), 0u);
+    }
+}
+
 TEST_F(SMTPAgainstAiosmtpd, MailAgentBecomesTheXMailerHeaderAndEmptyRemovesIt)
 {
     Connect(atNone);
