@@ -113,6 +113,63 @@ std::string FindProgram(const std::vector<std::string>& candidates)
     return {};
 }
 
+long ProcessMemoryKiB(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::stol(line.substr(field.size() + 1));
+        }
+    }
+    return 0;
+}
+
+void ResetPeakMemory()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+std::string RunProgram(const std::vector<std::string>& argv)
+{
+    int output[2];
+    if (argv.empty() || pipe(output) != 0) {
+        throw std::runtime_error("cannot run a program");
+    }
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        dup2(output[1], STDOUT_FILENO);
+        close(output[0]);
+        close(output[1]);
+        std::vector<char*> arguments;
+        for (const std::string& argument : argv) {
+            arguments.push_back(const_cast<char*>(argument.c_str()));
+        }
+        arguments.push_back(nullptr);
+        execvp(arguments[0], arguments.data());
+        _exit(127);
+    }
+    close(output[1]);
+    std::string text;
+    char chunk[65536];
+    for (ssize_t count; (count = read(output[0], chunk, sizeof chunk)) != 0;) {
+        if (count > 0) {
+            text.append(chunk, static_cast<size_t>(count));
+        } else if (errno != EINTR) {
+            break;
+        }
+    }
+    close(output[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        throw std::runtime_error(argv[0] + " failed with status " + std::to_string(status));
+    }
+    return text;
+}
+
 ChildProcess::ChildProcess(const std::vector<std::string>& argv) : ChildProcess(argv, Options{}) {}
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& options)

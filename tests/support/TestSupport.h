@@ -37,14 +37,23 @@ bool WaitForPort(int port, std::chrono::milliseconds timeout = std::chrono::seco
 // The first of the candidates that is an executable file, or empty.
 std::string FindProgram(const std::vector<std::string>& candidates);
 
+// A size field of /proc/self/status ("VmRSS", "VmHWM") in KiB; 0 when it is missing.
+long ProcessMemoryKiB(const std::string& field);
+// Restarts the peak resident size (VmHWM) at the current size.
+void ResetPeakMemory();
+
+// Runs a program to its end and returns what it wrote to its standard output; throws when it
+// cannot be started or exits with a status other than 0.
+std::string RunProgram(const std::vector<std::string>& argv);
+
 // A program started with fork/exec and stopped by its PID: SIGTERM, then SIGKILL
 // if it has not ended after the grace period. Output goes to a log file of its own.
 class ChildProcess {
 public:
     struct Options {
         std::map<std::string, std::string> environment; // added to or replacing the parent's
-        std::filesystem::path workingDirectory;          // empty: the parent's
-        std::filesystem::path logFile;                   // empty: /dev/null
+        std::filesystem::path workingDirectory;         // empty: the parent's
+        std::filesystem::path logFile;                  // empty: /dev/null
         std::chrono::milliseconds stopGrace{std::chrono::seconds(5)};
     };
 

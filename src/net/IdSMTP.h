@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "message/IdMessageClient.h"
+
+enum TAuthenticationType { atNone, atLogin };
+
+// Sends one message at a time over an SMTP connection that stays open between sends: greeting
+// and EHLO (falling back to HELO) on connect, AUTH LOGIN on the first send that needs it, then
+// the envelope around the message writer.
+class TIdSMTP : public TIdMessageClient {
+public:
+    TIdSMTP();
+
+    TAuthenticationType AuthenticationType = atNone;
+    std::string UserId;
+    std::string Password;
+    // Written as the "X-Mailer" header of each message sent; empty writes none.
+    std::string MailAgent;
+
+    // Takes the settings of another client: authentication, host, agent, password, port, user.
+    void Assign(const TIdSMTP& source);
+
+    // Mechanism names from the last EHLO reply, upper case, each once.
+    const std::vector<std::string>& AuthMechanisms() const { return authMechanisms_; }
+    bool LoggedIn() const { return loggedIn_; }
+
+    void Connect() override;
+    void Disconnect() override;
+    virtual bool ServerOffersAuth(TAuthenticationType type);
+    virtual bool LogIn();
+    virtual void SendMail(TIdMessage& message);
+
+protected:
+    void ReadAuthMechanisms();
+
+private:
+    std::vector<std::string> authMechanisms_;
+    bool loggedIn_ = false;
+};

@@ -1,0 +1,780 @@
+// The message writer and reader: wire form checked byte for byte against scripted servers,
+// round trips through real servers (aiosmtpd, then Dovecot) with Python's email package as the
+// reference reader, and Python's own test messages read through Dovecot.
+#include "message/IdMessageClient.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "net/IdPOP3.h"
+#include "net/IdSMTP.h"
+#include "support/MailPeers.h"
+
+using namespace quietpane::test;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string MixedBoundary = "=_NextPart_2rfkvidasadvnqw3nerasdf";
+const std::string RelatedBoundary = "=_NextPart_2relrfksadvnqvidaw3nerasdf";
+const std::string AlternativeBoundary = "=_NextPart_2altrfkvidasadvnqw3nerasdf";
+
+std::string RandomBytes(std::size_t count, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(generator() & 0xFF);
+    }
+    return bytes;
+}
+
+Lines SplitCRLF(const std::string& text)
+{
+    Lines lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    if (start < text.size()) {
+        lines.push_back(text.substr(start));
+    }
+    return lines;
+}
+
+std::string Joined(const Lines& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+    }
+    return text;
+}
+
+// Writes messages to a scripted server that takes them as DATA, so that the exact bytes on the
+// wire can be checked.
+class WireCapture {
+public:
+    WireCapture() : server_("C: <data>\n")
+    {
+        client.Host = "127.0.0.1";
+        client.Port = server_.Port();
+        client.Connect();
+    }
+    // The DATA bytes the message became, without the terminating "." line.
+    std::string Write(TIdMessage& message)
+    {
+        client.WriteMessage(message);
+        return Finish();
+    }
+    std::string Finish()
+    {
+        client.WriteLine(".");
+        EXPECT_TRUE(server_.WaitFinished());
+        const std::string received = server_.Received();
+        return received.substr(0, received.size() - 3);
+    }
+
+    TIdMessageClient client;
+
+private:
+    ScriptedServer server_;
+};
+
+// The wire text after the header block.
+std::string BodyOf(const std::string& wire)
+{
+    const std::size_t end = wire.find("\r\n\r\n");
+    return end == std::string::npos ? std::string() : wire.substr(end + 4);
+}
+
+// True when the text has no CR or LF that is not part of a CR LF pair.
+bool OnlyCRLFLineEnds(const std::string& text)
+{
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        if (text[index] == '\r' && (index + 1 >= text.size() || text[index + 1] != '\n')) {
+            return false;
+        }
+        if (text[index] == '\n' && (index == 0 || text[index - 1] != '\r')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads a message that a scripted server sends as a POP3 RETR answer would be.
+class ReaderFeed {
+public:
+    explicit ReaderFeed(const std::string& message) : server_(Table(message))
+    {
+        client.Host = "127.0.0.1";
+        client.Port = server_.Port();
+        client.Connect();
+    }
+    void Read(TIdMessage& target)
+    {
+        client.ReadMessageHeader(target);
+        client.ReadMessageBody(target);
+    }
+
+    TIdMessageClient client;
+
+private:
+    static std::vector<ScriptedServer::Step> Table(const std::string& message)
+    {
+        std::string stuffed;
+        for (const std::string& line : SplitCRLF(message)) {
+            stuffed += (line.rfind('.', 0) == 0 ? "." : "") + line + "\r\n";
+        }
+        return {ScriptedServer::SendRaw(stuffed + ".\r\n"), {ScriptedServer::Step::Kind::UntilClosed, ""}};
+    }
+
+    ScriptedServer server_;
+};
+
+std::vector<const TIdAttachment*> AttachmentsOf(const TIdMessage& message)
+{
+    std::vector<const TIdAttachment*> attachments;
+    for (int index = 0; index < message.Parts.Count(); ++index) {
+        if (auto* attachment = dynamic_cast<const TIdAttachment*>(&message.Parts.Items(index))) {
+            attachments.push_back(attachment);
+        }
+    }
+    return attachments;
+}
+
+void ConnectToMailbox(TIdPOP3& client, const DovecotServer& server)
+{
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.UserId = DovecotServer::User;
+    client.Password = DovecotServer::Password;
+    client.Connect();
+}
+
+void RemoveStoredFiles(const TIdMessage& message)
+{
+    for (int index = 0; index < message.Parts.Count(); ++index) {
+        if (!message.Parts.Items(index).StoredFileName.empty()) {
+            std::filesystem::remove(message.Parts.Items(index).StoredFileName);
+        }
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- safe file names
+
+TEST(SafeAttachmentFileName, KeepsOnlyAPlainBaseName)
+{
+    EXPECT_EQ(SafeAttachmentFileName("report.pdf"), "report.pdf");
+    EXPECT_EQ(SafeAttachmentFileName("Grüße 日本.txt"), "Grüße 日本.txt");
+    EXPECT_EQ(SafeAttachmentFileName("../x"), "x");
+    EXPECT_EQ(SafeAttachmentFileName("/etc/passwd"), "passwd");
+    EXPECT_EQ(SafeAttachmentFileName("a/../../x"), "x");
+    EXPECT_EQ(SafeAttachmentFileName("C:\\Windows\\evil.exe"), "evil.exe");
+    EXPECT_EQ(SafeAttachmentFileName(".."), "attachment");
+    EXPECT_EQ(SafeAttachmentFileName("."), "attachment");
+    EXPECT_EQ(SafeAttachmentFileName("dir/"), "attachment");
+    EXPECT_EQ(SafeAttachmentFileName(""), "attachment");
+    EXPECT_EQ(SafeAttachmentFileName(".bashrc"), "bashrc");
+    EXPECT_EQ(SafeAttachmentFileName(std::string("a\0b.txt", 7)), "ab.txt");
+    EXPECT_EQ(SafeAttachmentFileName("a\r\nb\x7f\x1b.txt"), "ab.txt");
+    EXPECT_EQ(SafeAttachmentFileName(std::string("\0\r\n", 3)), "attachment");
+}
+
+TEST(SafeAttachmentFileName, CutsLongNamesWithoutSplittingACharacter)
+{
+    EXPECT_EQ(SafeAttachmentFileName(std::string(4000, 'x')), std::string(255, 'x'));
+    std::string japanese;
+    for (int count = 0; count < 1500; ++count) {
+        japanese += "日"; // three bytes each
+    }
+    const std::string safe = SafeAttachmentFileName(japanese);
+    EXPECT_EQ(safe.size(), 255u);
+    EXPECT_EQ(safe.substr(safe.size() - 3), "日");
+}
+
+// ---------------------------------------------------------------- writer: wire form
+
+TEST(MessageWriter, PlainMessageIsHeadersEmptyLineAndDotStuffedBody)
+{
+    WireCapture capture;
+    TIdMessage message;
+    message.Subject = "plain";
+    message.Body = {".", ".x", "a", ""};
+    const std::string wire = capture.Write(message);
+    EXPECT_NE(wire.find("Subject: plain\r\n"), std::string::npos);
+    EXPECT_EQ(wire.find("MIME-Version"), std::string::npos);
+    EXPECT_EQ(BodyOf(wire), "..\r\n..x\r\na\r\n\r\n");
+    // The message keeps its lines as they went out.
+    EXPECT_EQ(message.Body, (Lines{"..", "..x", "a", ""}));
+}
+
+TEST(MessageWriter, EmptyMessageIsTheHeaderBlockAndTheEmptyLine)
+{
+    WireCapture capture;
+    TIdMessage message;
+    const std::string wire = capture.Write(message);
+    const Lines lines = SplitCRLF(wire);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].rfind("Date: ", 0), 0u);
+    EXPECT_EQ(lines[1], "X-Priority: 3");
+    EXPECT_EQ(lines[2], "X-Library: Vida 8.0.25");
+    EXPECT_EQ(lines[3], "");
+}
+
+TEST(MessageWriter, ExactlyOneTextPartRaisesAfterTheHeaderLines)
+{
+    WireCapture capture;
+    TIdMessage message;
+    message.Parts.AddText({"only"});
+    try {
+        capture.client.WriteMessage(message);
+        FAIL() << "no exception";
+    } catch (const EIdTextInvalidCount& error) {
+        EXPECT_STREQ(error.what(), "Invalid Text count. TIdText must be greater than 1");
+    }
+    const std::string wire = capture.Finish();
+    EXPECT_NE(wire.find("X-Library: Vida 8.0.25\r\n"), std::string::npos);
+    EXPECT_EQ(wire.find("\r\n\r\n"), std::string::npos);
+}
+
+TEST(MessageWriter, TwoTextPartsAreAlternativesUnderTheMixedBoundary)
+{
+    WireCapture capture;
+    TIdMessage message;
+    message.Body = {"not written"};
+    message.Parts.AddText({"plain = text"});
+    TIdText& html = message.Parts.AddText({"<p>html</p>", std::string(5000, 'h')});
+    html.SetContentType("text/html");
+    const std::string wire = capture.Write(message);
+    EXPECT_EQ(message.ContentType, "multipart/alternative; boundary=\"" + MixedBoundary + "\";");
+    const std::string expected = "This is a multi-part message in MIME format\r\n\r\n"
+                                 "--" +
+                                 MixedBoundary +
+                                 "\r\n"
+                                 "Content-Type: text/plain\r\n"
+                                 "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+                                 "plain =3D text\r\n\r\n"
+                                 "--" +
+                                 MixedBoundary +
+                                 "\r\n"
+                                 "Content-Type: text/html\r\n"
+                                 "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+                                 "<p>html</p>\r\n";
+    const std::string body = BodyOf(wire);
+    EXPECT_EQ(body.substr(0, expected.size()), expected);
+    EXPECT_EQ(body.substr(body.size() - MixedBoundary.size() - 8), "\r\n--" + MixedBoundary + "--\r\n");
+    EXPECT_EQ(body.find("not written"), std::string::npos);
+    // The long line went out whole, in soft-broken pieces.
+    std::string joined = body;
+    for (std::size_t soft; (soft = joined.find("=\r\n")) != std::string::npos;) {
+        joined.erase(soft, 3);
+    }
+    EXPECT_NE(joined.find("\r\n" + std::string(5000, 'h') + "\r\n"), std::string::npos);
+    EXPECT_EQ(message.Parts.Items(0).ContentType(), "text/plain");
+    EXPECT_EQ(message.Parts.Items(0).ContentTransfer(), "quoted-printable");
+}
+
+TEST(MessageWriter, AttachmentLayoutHasTheFixedLinesAndBase64InLinesOf76)
+{
+    TempDir folder;
+    const std::string data = RandomBytes(58, 1);
+    const std::filesystem::path file = folder.WriteFile("sub/fifty-eight.bin", data);
+    WireCapture capture;
+    TIdMessage message;
+    message.Body = {".hidden"};
+    message.Parts.AddAttachment(file.string());
+    const std::string wire = capture.Write(message);
+    EXPECT_EQ(message.ContentType, "multipart/mixed; boundary=\"" + MixedBoundary + "\";");
+    EXPECT_NE(wire.find("\r\nMIME-Version: 1.0\r\n"), std::string::npos);
+    const Lines lines = SplitCRLF(BodyOf(wire));
+    const Lines expected{"This is a multi-part message in MIME format",
+                         "",
+                         "--" + MixedBoundary,
+                         "Content-Type: text/plain",
+                         "Content-Transfer-Encoding: 7bit",
+                         "",
+                         "..hidden",
+                         "",
+                         "--" + MixedBoundary,
+                         "Content-Type: application/octet-stream;",
+                         "        name=\"fifty-eight.bin\"",
+                         "Content-Transfer-Encoding: base64",
+                         "Content-Disposition: attachment;",
+                         "        filename=\"fifty-eight.bin\"",
+                         "",
+                         lines.size() > 15 ? lines[15] : "",
+                         lines.size() > 16 ? lines[16] : "",
+                         "",
+                         "--" + MixedBoundary + "--"};
+    EXPECT_EQ(lines, expected);
+    ASSERT_EQ(lines.size(), expected.size());
+    EXPECT_EQ(lines[15].size(), 76u);
+    EXPECT_EQ(lines[16].size(), 4u);
+    EXPECT_EQ(lines[16].substr(2), "==");
+    // The encoding file was only a step on the way.
+    EXPECT_FALSE(message.Parts.Items(0).StoredFileName.empty());
+    EXPECT_FALSE(std::filesystem::exists(message.Parts.Items(0).StoredFileName));
+}
+
+TEST(MessageWriter, ZeroByteAttachmentHasNoDataLines)
+{
+    TempDir folder;
+    WireCapture capture;
+    TIdMessage message;
+    message.Parts.AddAttachment(folder.WriteFile("empty.bin", "").string());
+    const std::string body = BodyOf(capture.Write(message));
+    EXPECT_NE(body.find("filename=\"empty.bin\"\r\n\r\n\r\n--" + MixedBoundary + "--"), std::string::npos);
+}
+
+TEST(MessageWriter, AContentIdMakesARelatedMessageAroundTwoTextParts)
+{
+    TempDir folder;
+    WireCapture capture;
+    TIdMessage message;
+    message.Parts.AddText({"see the picture"});
+    message.Parts.AddText({"<img src=\"cid:pic\">"}).SetContentType("text/html");
+    TIdAttachment& picture = message.Parts.AddAttachment(folder.WriteFile("pic.png", "PNG").string());
+    picture.SetContentType("image/png");
+    picture.ExtraHeaders.SetHeader("Content-ID", "<pic>");
+    const std::string wire = capture.Write(message);
+    EXPECT_EQ(message.ContentType,
+              "multipart/related; type=\"multipart/alternative\"; boundary=\"" + RelatedBoundary + "\";");
+    const std::string body = BodyOf(wire);
+    EXPECT_NE(body.find("--" + RelatedBoundary +
+                        "\r\nContent-Type: multipart/alternative; \r\n"
+                        "        boundary=\"" +
+                        AlternativeBoundary + "\"\r\n\r\n--" + AlternativeBoundary),
+              std::string::npos);
+    EXPECT_NE(body.find("--" + AlternativeBoundary + "--\r\n\r\n--" + RelatedBoundary +
+                        "\r\nContent-Type: image/png;\r\n"),
+              std::string::npos);
+    EXPECT_NE(body.find("\r\nContent-ID: <pic>\r\n\r\nUE5H\r\n"), std::string::npos);
+}
+
+TEST(MessageWriter, AnAttachmentThatCannotBeOpenedRaisesAndLeavesNoFile)
+{
+    WireCapture capture;
+    TIdMessage message;
+    message.Parts.AddAttachment("/nonexistent/quietpane/file.bin");
+    EXPECT_THROW(capture.client.WriteMessage(message), std::system_error);
+    EXPECT_TRUE(message.Parts.Items(0).StoredFileName.empty());
+    capture.Finish();
+}
+
+TEST(MessageWriter, TheEncodingFileIsRemovedWhenTheConnectionFails)
+{
+    TempDir folder;
+    WireCapture capture;
+    // The connection goes away just as the attachment is about to be encoded and sent.
+    capture.client.OnStatus = [&](TIdComponent&, TIdStatus status, const std::string& text) {
+        if (status == stStatusText && text == "Encoding attachment") {
+            capture.client.DropConnection();
+        }
+    };
+    TIdMessage message;
+    message.Parts.AddAttachment(folder.WriteFile("data.bin", RandomBytes(200000, 2)).string());
+    EXPECT_THROW(capture.client.WriteMessage(message), EIdConnClosedGracefully);
+    const std::string stored = message.Parts.Items(0).StoredFileName;
+    EXPECT_FALSE(stored.empty());
+    EXPECT_FALSE(std::filesystem::exists(stored));
+}
+
+// A line holding a bare CR or LF must not become a line end the server takes for the end of the
+// data: every line the wire carries is dot-stuffed, whatever produced it.
+TEST(MessageWriter, BareLineBreaksNeverSmuggleAnEndOfData)
+{
+    const std::string smuggled = "a\n.\r\nMAIL FROM:<evil@example.org>\r.\rb\n.\nc";
+    const Lines expectedLines{"a", ".", "MAIL FROM:<evil@example.org>", ".", "b", ".", "c"};
+    {
+        WireCapture capture;
+        TIdMessage message;
+        message.Body = {smuggled};
+        const std::string body = BodyOf(capture.Write(message));
+        EXPECT_TRUE(OnlyCRLFLineEnds(body));
+        EXPECT_EQ(body, "a\r\n..\r\nMAIL FROM:<evil@example.org>\r\n..\r\nb\r\n..\r\nc\r\n");
+    }
+    {
+        WireCapture capture;
+        TIdMessage message;
+        // 75 letters and a dot: the quoted-printable soft break puts the dot alone on a line.
+        message.Parts.AddText({smuggled, std::string(75, 'q') + "."});
+        message.Parts.AddText({"second"});
+        const std::string body = BodyOf(capture.Write(message));
+        EXPECT_TRUE(OnlyCRLFLineEnds(body));
+        for (const std::string& line : SplitCRLF(body)) {
+            EXPECT_NE(line, ".");
+        }
+        EXPECT_NE(body.find("\r\n" + std::string(75, 'q') + "=\r\n..\r\n"), std::string::npos);
+    }
+}
+
+// ---------------------------------------------------------------- reader
+
+TEST(MessageReader, AMessageWithoutContentTypeIsOneTextPart)
+{
+    ReaderFeed feed("Subject: plain\r\n\r\nline one\r\n.dotted\r\n..\r\n");
+    TIdMessage message;
+    feed.Read(message);
+    EXPECT_EQ(message.Subject, "plain");
+    ASSERT_EQ(message.Parts.Count(), 1);
+    EXPECT_EQ(Joined(dynamic_cast<const TIdText&>(message.Parts.Items(0)).Body),
+              "line one\r\n.dotted\r\n..\r\n");
+}
+
+TEST(MessageReader, NoDecodeKeepsTheRawLinesAndLeavesThePartsAlone)
+{
+    ReaderFeed feed(
+        "Subject: raw\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\n..x\r\n--b--\r\n");
+    TIdMessage message;
+    message.NoDecode = true;
+    message.Parts.AddText({"kept"});
+    feed.Read(message);
+    EXPECT_EQ(message.Body, (Lines{"--b", "", "..x", "--b--"}));
+    EXPECT_EQ(message.Parts.Count(), 1);
+}
+
+TEST(MessageReader, EveryAttachmentGetsAPrivateFileOfItsOwn)
+{
+    // The second attachment never names a file; the third part has no header lines at all.
+    ReaderFeed feed(
+        "Subject: parts\r\nContent-Type: multipart/mixed; boundary=\"=_part_7\"\r\n\r\n"
+        "preamble\r\n"
+        "--=_part_7\r\nContent-Type: text/plain\r\n\r\nhello\r\n"
+        "--=_part_7\r\nContent-Type: application/octet-stream; name=\"first.bin\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\nAAEC\r\n"
+        "--=_part_7\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+        "AwQF\r\n"
+        "--=_part_7\r\n\r\nBgcI\r\n"
+        "--=_part_7--\r\n\r\n");
+    TIdMessage message;
+    feed.Read(message);
+    const auto attachments = AttachmentsOf(message);
+    ASSERT_EQ(attachments.size(), 3u);
+    EXPECT_EQ(attachments[0]->FileName, "first.bin");
+    EXPECT_EQ(ReadFile(attachments[0]->StoredFileName), std::string("\x00\x01\x02", 3));
+    EXPECT_EQ(attachments[1]->FileName, "");
+    EXPECT_EQ(ReadFile(attachments[1]->StoredFileName), "\x03\x04\x05");
+    EXPECT_EQ(ReadFile(attachments[2]->StoredFileName), "\x06\x07\x08");
+    for (const TIdAttachment* attachment : attachments) {
+        struct stat status {};
+        ASSERT_EQ(stat(attachment->StoredFileName.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0600u);
+    }
+    EXPECT_EQ(Joined(dynamic_cast<const TIdText&>(message.Parts.Items(0)).Body), "preamble");
+    EXPECT_EQ(Joined(dynamic_cast<const TIdText&>(message.Parts.Items(1)).Body), "hello");
+    RemoveStoredFiles(message);
+}
+
+TEST(MessageReader, ASinglePartAttachmentGoesWholeToItsFile)
+{
+    ReaderFeed feed("Subject: one file\r\nContent-Type: application/pdf; name=\"=?UTF-8?B?w6kucGRm?=\"\r\n"
+                    "Content-Transfer-Encoding: base64\r\n\r\nJVBERi0x\r\nLjQK\r\n");
+    TIdMessage message;
+    feed.Read(message);
+    const auto attachments = AttachmentsOf(message);
+    ASSERT_EQ(attachments.size(), 1u);
+    EXPECT_EQ(message.Parts.Count(), 1);
+    EXPECT_EQ(attachments[0]->FileName, "é.pdf");
+    EXPECT_EQ(ReadFile(attachments[0]->StoredFileName), "%PDF-1.4\n");
+    RemoveStoredFiles(message);
+}
+
+TEST(MessageReader, BrokenBase64RaisesAndKeepsThePartsReadSoFar)
+{
+    ReaderFeed feed(
+        "Content-Type: multipart/mixed; boundary=\"=_part_8\"\r\n\r\n--=_part_8\r\nContent-Type: "
+        "text/plain\r\n\r\nok\r\n"
+        "--=_part_8\r\nContent-Type: image/png; name=x.png\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+        "!!!!\r\n--=_part_8--\r\n");
+    TIdMessage message;
+    try {
+        feed.Read(message);
+        FAIL() << "no exception";
+    } catch (const EIdException& error) {
+        EXPECT_STREQ(error.what(), "Coding table entry not found.");
+    }
+    EXPECT_GE(message.Parts.Count(), 2);
+    RemoveStoredFiles(message);
+}
+
+// ---------------------------------------------------------------- round trips through real servers
+
+namespace {
+
+struct TPythonView {
+    std::map<std::string, Lines> fields; // "subject", "from", "to", "cc", "text", "attachment", "part"
+    std::filesystem::path folder;
+};
+
+TPythonView ReadWithPython(const std::filesystem::path& message, const TempDir& scratch,
+                           const std::string& name)
+{
+    TPythonView view;
+    view.folder = scratch.Path() / name;
+    std::filesystem::create_directories(view.folder);
+    const std::string output =
+        RunProgram({"/usr/bin/python3", std::string(QUIETPANE_TEST_SCRIPTS_DIR) + "/read_message.py",
+                    message.string(), view.folder.string()});
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t colon = line.find(": ");
+        if (colon != std::string::npos) {
+            view.fields[line.substr(0, colon)].push_back(line.substr(colon + 2));
+        } else if (!line.empty() && line.back() == ':') {
+            view.fields[line.substr(0, line.size() - 1)].push_back("");
+        }
+    }
+    return view;
+}
+
+struct TSentAttachment {
+    std::string name;
+    std::string bytes;
+};
+
+class RoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        smtp.Host = "127.0.0.1";
+        smtp.Port = smtpServer.Port();
+        smtp.AuthenticationType = atLogin;
+        smtp.UserId = SmtpServer::User;
+        smtp.Password = SmtpServer::Password;
+        smtp.Connect();
+    }
+
+    TIdMessage& NewMessage(const std::string& subject)
+    {
+        message.Clear();
+        message.Subject = subject;
+        message.From.Name = "Zoë Ünal";
+        message.From.Address = "zoe@example.org";
+        message.Recipients.Add().Address = "to@example.org";
+        TIdEMailAddressItem& japanese = message.Recipients.Add();
+        japanese.Name = "山田 太郎";
+        japanese.Address = "taro@example.jp";
+        message.CCList.Add().Address = "cc@example.org";
+        message.BccList.Add().Address = "hidden@example.org";
+        return message;
+    }
+    TIdAttachment& Attach(const std::string& name, const std::string& bytes)
+    {
+        sent.push_back({name, bytes});
+        return message.Parts.AddAttachment(files.WriteFile(name, bytes).string());
+    }
+
+    // Sends the message, reads the stored copy with Python, delivers it to Dovecot, fetches it
+    // with our POP3 client and checks that both readers see what was sent.
+    void SendAndCheck(const std::string& subject, const Lines& textLines)
+    {
+        smtp.SendMail(message);
+        const auto stored = smtpServer.Messages();
+        ASSERT_FALSE(stored.empty());
+        const std::filesystem::path file = stored.back();
+
+        const TPythonView python = ReadWithPython(file, files, "python-" + std::to_string(stored.size()));
+        EXPECT_EQ(python.fields.at("subject"), Lines{subject});
+        EXPECT_EQ(python.fields.at("from"), Lines{"zoe@example.org"});
+        EXPECT_EQ(python.fields.at("from-name"), Lines{"Zoë Ünal"});
+        EXPECT_EQ(python.fields.at("to"), (Lines{"to@example.org", "taro@example.jp"}));
+        EXPECT_EQ(python.fields.at("cc"), Lines{"cc@example.org"});
+        EXPECT_EQ(python.fields.count("text") ? python.fields.at("text") : Lines{}, textLines);
+        const Lines pythonAttachments =
+            python.fields.count("attachment") ? python.fields.at("attachment") : Lines{};
+        ASSERT_EQ(pythonAttachments.size(), sent.size());
+        for (std::size_t index = 0; index < sent.size(); ++index) {
+            EXPECT_EQ(pythonAttachments[index], std::to_string(index + 1) + "\t" + sent[index].name + "\t" +
+                                                    std::to_string(sent[index].bytes.size()));
+            EXPECT_TRUE(ReadFile(python.folder / ("attachment-" + std::to_string(index + 1))) ==
+                        sent[index].bytes)
+                << sent[index].name;
+        }
+
+        dovecot.EmptyMailbox();
+        dovecot.Deliver(ReadFile(file));
+        TIdPOP3 pop3;
+        ConnectToMailbox(pop3, dovecot);
+        ASSERT_EQ(pop3.CountMessages(), 1);
+        EXPECT_EQ(pop3.MessageSize(1), static_cast<int>(std::filesystem::file_size(file)));
+        TIdMessage header;
+        ASSERT_TRUE(pop3.FetchHeader(1, header));
+        EXPECT_EQ(header.Subject, subject);
+        TIdMessage received;
+        ASSERT_TRUE(pop3.FetchMessage(1, received));
+        pop3.Disconnect();
+        EXPECT_EQ(received.Subject, subject);
+        EXPECT_EQ(received.From.Address, "zoe@example.org");
+        EXPECT_EQ(received.From.Name, "Zoë Ünal");
+        ASSERT_EQ(received.Recipients.Count(), 2);
+        EXPECT_EQ(received.Recipients.Items(1).Name, "山田 太郎");
+        EXPECT_EQ(received.CCList.Items(0).Address, "cc@example.org");
+        const auto attachments = AttachmentsOf(received);
+        ASSERT_EQ(attachments.size(), sent.size());
+        for (std::size_t index = 0; index < sent.size(); ++index) {
+            EXPECT_EQ(attachments[index]->FileName, sent[index].name);
+            EXPECT_TRUE(ReadFile(attachments[index]->StoredFileName) == sent[index].bytes)
+                << sent[index].name;
+        }
+        RemoveStoredFiles(received);
+    }
+
+    SmtpServer smtpServer;
+    DovecotServer dovecot;
+    TIdSMTP smtp;
+    TIdMessage message;
+    TempDir files;
+    std::vector<TSentAttachment> sent;
+};
+
+} // namespace
+
+TEST_F(RoundTrip, PlainMessageWithAccentedAndJapaneseHeaders)
+{
+    const std::string subject = "Grüße aus Köln, ça va? 日本語の件名です";
+    NewMessage(subject).Body = {"first line", ".", "..two dots", "ünïcödé 日本語", "", "last"};
+    SendAndCheck(subject, {"first line", ".", "..two dots", "ünïcödé 日本語", "", "last"});
+}
+
+TEST_F(RoundTrip, AttachmentsOfEverySizeArriveByteForByte)
+{
+    NewMessage("attachments").Body = {"five files"};
+    Attach("empty.bin", "");
+    Attach("one.bin", RandomBytes(1, 3));
+    Attach("fifty-seven.bin", RandomBytes(57, 4));
+    Attach("fifty-eight.bin", RandomBytes(58, 5));
+    Attach("big.bin", RandomBytes(5000000, 6));
+    SendAndCheck("attachments", {"five files"});
+}
+
+TEST_F(RoundTrip, TwoTextPartsArriveAsAlternatives)
+{
+    NewMessage("alternatives");
+    message.Parts.AddText({"plain text", ".dot", "é = e"});
+    message.Parts.AddText({"<p>html</p>"}).SetContentType("text/html");
+    SendAndCheck("alternatives", {"plain text", ".dot", "é = e", "<p>html</p>"});
+}
+
+TEST_F(RoundTrip, AContentIdAttachmentArrivesInARelatedMessage)
+{
+    NewMessage("related");
+    message.Parts.AddText({"see below"});
+    message.Parts.AddText({"<img src=\"cid:pic\">"}).SetContentType("text/html");
+    TIdAttachment& picture = Attach("pic.png", RandomBytes(3000, 7));
+    picture.SetContentType("image/png");
+    picture.ExtraHeaders.SetHeader("Content-ID", "<pic>");
+    SendAndCheck("related", {"see below", "<img src=\"cid:pic\">"});
+}
+
+// ---------------------------------------------------------------- Python's test messages
+
+TEST(MessageReaderCorpus, PythonsTestMessagesDecodeLikePythonDoesThroughDovecot)
+{
+    const std::filesystem::path corpus = "/usr/lib/python3.11/test/test_email/data";
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("msg_", 0) == 0 && entry.path().extension() == ".txt") {
+            files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    ASSERT_EQ(files.size(), 47u) << "libpython3.11-testsuite is needed (scripts/setup.sh)";
+
+    DovecotServer dovecot;
+    for (const auto& file : files) {
+        std::string text = ReadFile(file);
+        // As a delivery agent stores it: every line ends in LF, the server sends CR LF.
+        std::string crlf;
+        for (std::size_t index = 0; index < text.size(); ++index) {
+            if (text[index] == '\n' && (index == 0 || text[index - 1] != '\r')) {
+                crlf += '\r';
+            }
+            crlf += text[index];
+        }
+        dovecot.Deliver(crlf);
+    }
+    TempDir scratch;
+    TIdPOP3 pop3;
+    ConnectToMailbox(pop3, dovecot);
+    ASSERT_EQ(pop3.CountMessages(), static_cast<int>(files.size()));
+
+    int attachmentsCompared = 0;
+    Lines structureDiffers;
+    Lines raised;
+    Lines mismatches;
+    int embeddedMessages = 0;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        const std::string name = files[index].filename().string();
+        SCOPED_TRACE(name);
+        TIdMessage message;
+        bool fetched = false;
+        try {
+            fetched = pop3.FetchMessage(static_cast<int>(index + 1), message);
+        } catch (const EIdException& error) {
+            // A malformed message may end its retrieval with a clear error; the session goes on.
+            raised.push_back(name + ": " + error.what());
+            RemoveStoredFiles(message);
+            continue;
+        }
+        EXPECT_TRUE(fetched);
+        if (name == "msg_38.txt" || name == "msg_39.txt") {
+            // Their text parts carry delimiter lines of the enclosing parts (a parser trap): our
+            // decoder splits there, Python does not. Reading them must merely end cleanly.
+            RemoveStoredFiles(message);
+            continue;
+        }
+        const TPythonView python = ReadWithPython(files[index], scratch, name);
+        const Lines pythonParts = python.fields.count("part") ? python.fields.at("part") : Lines{};
+        const bool sameStructure = static_cast<int>(pythonParts.size()) == message.Parts.Count();
+        if (!sameStructure) {
+            // Python also walks into attached messages (message/rfc822); our reader keeps such a
+            // part as text. Attachments are then matched by content instead of by position.
+            structureDiffers.push_back(name);
+        }
+        for (int part = 0; part < message.Parts.Count(); ++part) {
+            const auto* attachment = dynamic_cast<const TIdAttachment*>(&message.Parts.Items(part));
+            if (attachment == nullptr) {
+                continue;
+            }
+            // A part without header lines (a digest's message) or a message/* part holds a whole
+            // message, which Python parses further into parts of its own.
+            if (attachment->PartHeaders.Count() == 0 ||
+                LowerCase(attachment->ContentType()).rfind("message/", 0) == 0) {
+                ++embeddedMessages;
+                continue;
+            }
+            const std::string ours = ReadFile(attachment->StoredFileName);
+            bool matched = false;
+            for (std::size_t leaf = 0; leaf < pythonParts.size() && !matched; ++leaf) {
+                const std::filesystem::path payload = python.folder / ("part-" + std::to_string(leaf));
+                const bool candidate = sameStructure ? static_cast<int>(leaf) == part : true;
+                matched = candidate && std::filesystem::exists(payload) && ReadFile(payload) == ours;
+            }
+            ++attachmentsCompared;
+            if (!matched) {
+                mismatches.push_back(name + " part " + std::to_string(part) + " (" + attachment->FileName +
+                                     ")");
+            }
+        }
+        RemoveStoredFiles(message);
+    }
+    pop3.Disconnect();
+    EXPECT_GT(attachmentsCompared, 10);
+    EXPECT_EQ(mismatches, Lines{});
+    // Its attachment is announced as base64 but holds plain words.
+    EXPECT_EQ(raised, Lines{"msg_15.txt: Coding table entry not found."});
+    std::cout << attachmentsCompared << " attachments compared, " << embeddedMessages
+              << " embedded messages kept whole; parts laid out otherwise than Python's in "
+              << structureDiffers.size() << " messages\n";
+}

@@ -1,0 +1,307 @@
+// The SMTP client's dialogue, checked against what a real server (aiosmtpd) recorded, and
+// against scripted servers for the replies a real one does not give.
+#include "net/IdSMTP.h"
+
+#include <gtest/gtest.h>
+
+#include "support/MailPeers.h"
+
+using namespace quietpane::test;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+void Fill(TIdMessage& message)
+{
+    message.From.SetText("Ann Sender <ann@example.org>");
+    message.Recipients.SetAddressListText("to1@example.org, to2@example.org");
+    message.CCList.SetAddressListText("cc@example.org");
+    message.BccList.SetAddressListText("bcc@example.org");
+    message.Subject = "Hello";
+    message.Body = {"one line"};
+}
+
+class SMTPAgainstAiosmtpd : public ::testing::Test {
+protected:
+    void Connect(TAuthenticationType authentication, const std::string& password = SmtpServer::Password)
+    {
+        client.Host = "127.0.0.1";
+        client.Port = server->Port();
+        client.AuthenticationType = authentication;
+        client.UserId = SmtpServer::User;
+        client.Password = password;
+        client.Connect();
+    }
+    // The client's lines of the first dialogue from "Rset" on.
+    Lines SentAfterHello()
+    {
+        Lines lines = server->ClientLines(1);
+        EXPECT_GE(lines.size(), 1u);
+        EXPECT_EQ(lines[0].rfind("ehlo ", 0), 0u) << lines[0];
+        return Lines(lines.begin() + 1, lines.end());
+    }
+
+    std::unique_ptr<SmtpServer> server = std::make_unique<SmtpServer>(Lines{"refused@example.org"});
+    TIdSMTP client;
+};
+
+} // namespace
+
+TEST_F(SMTPAgainstAiosmtpd, ConnectLearnsTheAuthMechanismsFromEhlo)
+{
+    Connect(atLogin);
+    EXPECT_TRUE(client.Connected());
+    EXPECT_EQ(client.AuthMechanisms(), (Lines{"LOGIN", "PLAIN"}));
+    EXPECT_TRUE(client.ServerOffersAuth(atLogin));
+    EXPECT_FALSE(client.ServerOffersAuth(atNone));
+    EXPECT_FALSE(client.LoggedIn());
+}
+
+TEST_F(SMTPAgainstAiosmtpd, LogsInOnlyOnTheFirstSendAndSendsRsetFirst)
+{
+    Connect(atLogin);
+    TIdMessage message;
+    Fill(message);
+    client.SendMail(message);
+    EXPECT_TRUE(client.LoggedIn());
+    client.SendMail(message);
+    client.Disconnect();
+    EXPECT_FALSE(client.LoggedIn());
+    EXPECT_FALSE(client.Connected());
+    ASSERT_TRUE(server->WaitForSessionEnd(1));
+
+    ASSERT_EQ(server->Messages().size(), 2u);
+    const Lines envelope{"Mail from:<ann@example.org>", "RCPT to:<to1@example.org>",
+                         "RCPT to:<to2@example.org>",   "RCPT to:<cc@example.org>",
+                         "RCPT to:<bcc@example.org>",   "Data"};
+    Lines expected{"Rset", "auth LOGIN", "YWxpY2U=", "c2VjcmV0"};
+    for (int send = 0; send < 2; ++send) {
+        expected.insert(expected.end(), envelope.begin(), envelope.end());
+        expected.push_back(server->ClientLines(1)[expected.size() + 1]); // "<data N bytes>"
+        expected.push_back(".");
+        if (send == 0) {
+            expected.push_back("Rset");
+        }
+    }
+    expected.push_back("Quit");
+    EXPECT_EQ(SentAfterHello(), expected);
+}
+
+TEST_F(SMTPAgainstAiosmtpd, SendsWithoutLoginWhenNoneIsAsked)
+{
+    Connect(atNone);
+    TIdMessage message;
+    Fill(message);
+    client.SendMail(message);
+    EXPECT_EQ(SentAfterHello()[1], "Mail from:<ann@example.org>");
+    EXPECT_EQ(server->Messages().size(), 1u);
+}
+
+TEST_F(SMTPAgainstAiosmtpd, RefusedRecipientRaisesWithTheReplyAndSendsNoData)
+{
+    Connect(atNone);
+    TIdMessage message;
+    Fill(message);
+    message.CCList.SetAddressListText("refused@example.org");
+    try {
+        client.SendMail(message);
+        FAIL() << "no exception";
+    } catch (const EIdProtocolReplyError& error) {
+        EXPECT_STREQ(error.what(), "550 5.1.1 Mailbox unavailable");
+        EXPECT_EQ(error.ErrorReplyCode, 550);
+    }
+    EXPECT_TRUE(client.Connected());
+    EXPECT_EQ(SentAfterHello(), (Lines{"Rset", "Mail from:<ann@example.org>", "RCPT to:<to1@example.org>",
+                                       "RCPT to:<to2@example.org>", "RCPT to:<refused@example.org>"}));
+    // The connection stays usable: the next send starts over with "Rset".
+    message.CCList.Clear();
+    client.SendMail(message);
+    EXPECT_EQ(server->Messages().size(), 1u);
+}
+
+TEST_F(SMTPAgainstAiosmtpd, WrongPasswordRaises535AndTheNextSendTriesAgain)
+{
+    Connect(atLogin, "wrong");
+    TIdMessage message;
+    Fill(message);
+    try {
+        client.SendMail(message);
+        FAIL() << "no exception";
+    } catch (const EIdProtocolReplyError& error) {
+        EXPECT_EQ(error.ErrorReplyCode, 535);
+        EXPECT_STREQ(error.what(), "535 5.7.8 Authentication credentials invalid");
+    }
+    EXPECT_FALSE(client.LoggedIn());
+    client.Password = SmtpServer::Password;
+    client.SendMail(message);
+    EXPECT_TRUE(client.LoggedIn());
+    EXPECT_EQ(server->Messages().size(), 1u);
+}
+
+TEST_F(SMTPAgainstAiosmtpd, ABodyWithBareLineBreaksCannotSmuggleASecondMessage)
+{
+    Connect(atNone);
+    TIdMessage message;
+    Fill(message);
+    message.Body = {
+        "a\n.\r\nMAIL FROM:<evil@example.org>\r\nRCPT TO:<victim@example.org>\r\nDATA\r\nforged\r.\rb"};
+    client.SendMail(message);
+    client.Disconnect();
+    ASSERT_TRUE(server->WaitForSessionEnd(1));
+    ASSERT_EQ(server->Messages().size(), 1u);
+    const std::string stored = ReadFile(server->Messages()[0]);
+    EXPECT_NE(stored.find("\r\n\r\na\r\n.\r\nMAIL FROM:<evil@example.org>\r\nRCPT TO:<victim@example.org>\r\n"
+                          "DATA\r\nforged\r\n.\r\nb\r\n"),
+              std::string::npos);
+    for (const std::string& line : server->ClientLines(1)) {
+        EXPECT_NE(line.rfind("MAIL FROM:<evil", 0), 0u);
+    }
+}
+
+TEST_F(SMTPAgainstAiosmtpd, MailAgentBecomesTheXMailerHeaderAndEmptyRemovesIt)
+{
+    Connect(atNone);
+    TIdMessage message;
+    Fill(message);
+    client.MailAgent = "Quietpane test";
+    client.SendMail(message);
+    client.MailAgent.clear();
+    client.SendMail(message);
+    const auto messages = server->Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_NE(ReadFile(messages[0]).find("\r\nX-Mailer: Quietpane test\r\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(messages[1]).find("X-Mailer"), std::string::npos);
+}
+
+TEST_F(SMTPAgainstAiosmtpd, AServerThatDroppedTheConnectionEndsTheNextSendGracefully)
+{
+    Connect(atNone);
+    TIdMessage message;
+    Fill(message);
+    client.SendMail(message);
+    server.reset();
+    EXPECT_THROW(client.SendMail(message), EIdException);
+    EXPECT_FALSE(client.Connected());
+    EXPECT_NO_THROW(client.Disconnect());
+}
+
+TEST(SMTPAgainstScriptedServers, RefusedEhloFallsBackToHeloAndSendsWithoutLogin)
+{
+    ScriptedServer server(R"(
+        S: 220 old.example.org ready
+        C: *
+        S: 500 Command unrecognized
+        C: *
+        S: 250 old.example.org
+        C: Rset
+        S: 250 OK
+        C: Mail from:<ann@example.org>
+        S: 250 OK
+        C: RCPT to:<to@example.org>
+        S: 250 OK
+        C: Data
+        S: 354 go ahead
+        C: <data>
+        S: 250 taken
+        C: Quit
+    )");
+    TIdSMTP client;
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.AuthenticationType = atLogin;
+    client.Password = "secret";
+    client.Connect();
+    EXPECT_TRUE(client.AuthMechanisms().empty());
+    TIdMessage message;
+    message.From.Address = "ann@example.org";
+    message.Recipients.SetAddressListText("to@example.org");
+    client.SendMail(message);
+    client.Disconnect();
+    EXPECT_TRUE(server.WaitFinished());
+    EXPECT_EQ(server.Mismatch(), "");
+    const Lines lines = server.ClientLines();
+    EXPECT_EQ(lines[0], "ehlo " + client.LocalHostName());
+    EXPECT_EQ(lines[1], "Helo " + client.LocalHostName());
+}
+
+TEST(SMTPAgainstScriptedServers, AuthMechanismsAreCollectedOnceFromBothLineForms)
+{
+    ScriptedServer server(R"(
+        S: 220 ready
+        C: *
+        S: 250-mx.example.org
+        S: 250-AUTH=LOGIN CRAM-MD5
+        S: 250-XAUTH LOGIN
+        S: 250-SIZE 1000
+        S: 250 AUTH LOGIN
+        C: Quit
+    )");
+    TIdSMTP client;
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.Connect();
+    EXPECT_EQ(client.AuthMechanisms(), (Lines{"LOGIN", "CRAM-MD5"}));
+    client.Disconnect();
+}
+
+TEST(SMTPAgainstScriptedServers, AGreetingOtherThan220RaisesAfterQuitAndClosing)
+{
+    ScriptedServer server(R"(
+        S: 554 no service here
+        C: Quit
+    )");
+    TIdSMTP client;
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    try {
+        client.Connect();
+        FAIL() << "no exception";
+    } catch (const EIdProtocolReplyError& error) {
+        EXPECT_STREQ(error.what(), "554 no service here");
+    }
+    EXPECT_FALSE(client.Connected());
+    EXPECT_TRUE(server.WaitFinished());
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
+TEST(SMTPAgainstScriptedServers, GarbageRepliesRaiseAClearError)
+{
+    ScriptedServer server({{ScriptedServer::Step::Kind::Send, "220 ok"},
+                           {ScriptedServer::Step::Kind::Expect, "*"},
+                           ScriptedServer::SendRaw(std::string("\x01\xff garbage\0 here\r\n", 18)),
+                           {ScriptedServer::Step::Kind::Expect, "*"},
+                           {ScriptedServer::Step::Kind::Send, "zzz"},
+                           {ScriptedServer::Step::Kind::UntilClosed, ""}});
+    TIdSMTP client;
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    EXPECT_THROW(client.Connect(), EIdProtocolReplyError);
+    EXPECT_FALSE(client.Connected());
+}
+
+TEST(SMTPClient, DisconnectOnAClosedClientSendsNothingAndRaisesNothing)
+{
+    TIdSMTP client;
+    EXPECT_NO_THROW(client.Disconnect());
+    EXPECT_EQ(client.Port, 25);
+}
+
+TEST(SMTPClient, AssignCopiesTheSettings)
+{
+    TIdSMTP source;
+    source.AuthenticationType = atLogin;
+    source.Host = "mail.example.org";
+    source.MailAgent = "agent";
+    source.Password = "pw";
+    source.Port = 587;
+    source.UserId = "me";
+    TIdSMTP copy;
+    copy.Assign(source);
+    EXPECT_EQ(copy.AuthenticationType, atLogin);
+    EXPECT_EQ(copy.Host, "mail.example.org");
+    EXPECT_EQ(copy.MailAgent, "agent");
+    EXPECT_EQ(copy.Password, "pw");
+    EXPECT_EQ(copy.Port, 587);
+    EXPECT_EQ(copy.UserId, "me");
+}

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "support/LoopbackServer.h"
+#include "support/TestSupport.h"
+
+namespace quietpane::test {
+
+// A Dovecot POP3 server with one mailbox, started in its own folder on a free port and
+// stopped by its PID. The mailbox is a maildir; messages are delivered the way a local
+// delivery agent does it (written into tmp/, then renamed into new/).
+class DovecotServer {
+public:
+    static constexpr const char* User = "alice";
+    static constexpr const char* Password = "secret";
+
+    DovecotServer();
+    ~DovecotServer();
+    DovecotServer(const DovecotServer&) = delete;
+    DovecotServer& operator=(const DovecotServer&) = delete;
+
+    int Port() const { return port_; }
+    // Stores a message (CR LF or LF line ends as given) and returns its path in new/.
+    std::filesystem::path Deliver(const std::string& message);
+    // Number of message files the maildir holds right now (new/ and cur/).
+    std::size_t StoredMessageCount() const;
+    // Removes every message file from the maildir.
+    void EmptyMailbox();
+
+private:
+    void WriteConfiguration() const;
+    void Start();
+
+    TempDir folder_;
+    std::filesystem::path maildir_;
+    int port_ = 0;
+    int deliveries_ = 0;
+    std::unique_ptr<ChildProcess> process_;
+};
+
+// The aiosmtpd server of tests/scripts/smtp_server.py: AUTH LOGIN and PLAIN for one user
+// without TLS, every message stored as a file with its envelope, every dialogue recorded.
+class SmtpServer {
+public:
+    static constexpr const char* User = "alice";
+    static constexpr const char* Password = "secret";
+
+    // Recipients in refused are answered with 550.
+    explicit SmtpServer(const std::vector<std::string>& refused = {});
+    ~SmtpServer();
+    SmtpServer(const SmtpServer&) = delete;
+    SmtpServer& operator=(const SmtpServer&) = delete;
+
+    int Port() const { return port_; }
+    const std::filesystem::path& Folder() const { return folder_.Path(); }
+    // Stored messages in the order they were taken (message-1.eml, message-2.eml, ...).
+    std::vector<std::filesystem::path> Messages() const;
+    // The lines of the n-th dialogue (1-based), "C: ..." for the client, "S: ..." for the server.
+    std::vector<std::string> Session(int number) const;
+    // Waits until the client of the n-th dialogue has gone; false after the timeout.
+    bool WaitForSessionEnd(int number, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // Only the client's lines of that dialogue, without the "C: " prefix.
+    std::vector<std::string> ClientLines(int number) const;
+
+private:
+    TempDir folder_;
+    int port_ = 0;
+    std::unique_ptr<ChildProcess> process_;
+};
+
+// A one-connection server on 127.0.0.1 that plays a scenario table on its own thread, for
+// replies that no real server gives. Build it with the steps, then connect to Port().
+class ScriptedServer {
+public:
+    struct Step {
+        enum class Kind {
+            Send,        // text + CR LF
+            SendRaw,     // text as is, repeated `count` times
+            Expect,      // one line from the client, recorded; "*" accepts any line
+            ExpectData,  // lines up to and including "." (an SMTP DATA block), recorded raw
+            Close,       // close the connection
+            UntilClosed, // read and record until the client closes
+        };
+        Kind kind;
+        std::string text;
+        std::size_t count = 1;
+    };
+
+    // A scenario table: "S: line" is sent, "C: line" expected, "C: <data>" reads a DATA
+    // block, "<close>" closes, "<until closed>" waits for the client to close.
+    static std::vector<Step> Parse(const std::string& table);
+    static Step SendRaw(std::string text, std::size_t count = 1);
+
+    explicit ScriptedServer(std::vector<Step> steps);
+    explicit ScriptedServer(const std::string& table) : ScriptedServer(Parse(table)) {}
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    int Port() const { return server_->Port(); }
+    // Waits for the scenario to end (or the timeout); true when it played to its end.
+    bool WaitFinished(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // The client's lines received so far, without their line ends.
+    std::vector<std::string> ClientLines();
+    // Everything the client sent, byte for byte.
+    std::string Received();
+    // Empty when every expected line came as given; otherwise what went wrong first.
+    std::string Mismatch();
+
+private:
+    void Play(int connection);
+    bool PlayStep(int connection, const Step& step);
+    bool ReadLine(int connection, std::string& line);
+    void Fail(const std::string& reason);
+
+    std::vector<Step> steps_;
+    std::string pending_;
+    std::mutex mutex_;
+    std::condition_variable finishedChanged_;
+    bool finished_ = false;
+    bool completed_ = false;
+    std::vector<std::string> lines_;
+    std::string received_;
+    std::string mismatch_;
+    std::unique_ptr<LoopbackServer> server_;
+};
+
+} // namespace quietpane::test
