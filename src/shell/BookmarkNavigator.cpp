@@ -9,6 +9,8 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace quietpane {
 
 TBookmarkNavigator::TBookmarkNavigator(QTableView& grid, QWidget* parent)
@@ -23,8 +25,8 @@ TBookmarkNavigator::TBookmarkNavigator(QTableView& grid, QWidget* parent)
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         layout->addWidget(button);
     }
-    connect(insertButton_, &QToolButton::clicked, this, &TBookmarkNavigator::Insert);
-    connect(deleteButton_, &QToolButton::clicked, this, &TBookmarkNavigator::Delete);
+    connect(insertButton_, &QToolButton::clicked, this, [this] { BtnClick(TNavigateBtn::nbInsert); });
+    connect(deleteButton_, &QToolButton::clicked, this, [this] { BtnClick(TNavigateBtn::nbDelete); });
 }
 
 QSqlTableModel* TBookmarkNavigator::Model() const
@@ -32,11 +34,31 @@ QSqlTableModel* TBookmarkNavigator::Model() const
     return qobject_cast<QSqlTableModel*>(grid_.model());
 }
 
+void TBookmarkNavigator::BtnClick(TNavigateBtn button)
+{
+    switch (button) {
+    case TNavigateBtn::nbInsert:
+        Insert();
+        break;
+    case TNavigateBtn::nbDelete:
+        Delete();
+        break;
+    case TNavigateBtn::nbPost:
+        Post();
+        break;
+    }
+    if (OnClick)
+        OnClick(button);
+}
+
 void TBookmarkNavigator::Insert()
 {
     QSqlTableModel* model = Model();
     if (!model)
         return;
+    // An edit still open in the grid is ended first: leaving the row commits it.
+    grid_.setCurrentIndex(QModelIndex());
+    Post();
     const int row = model->rowCount();
     if (!model->insertRow(row))
         throw EDatabaseError(model->lastError().text().toStdString());
@@ -56,6 +78,31 @@ void TBookmarkNavigator::Delete()
         model->revertAll();
         throw EDatabaseError(reason.toStdString());
     }
+    // The table keeps a blank line for a deleted row until it is read again.
+    const int row = current.row();
+    if (!model->select())
+        throw EDatabaseError(model->lastError().text().toStdString());
+    if (model->rowCount() > 0)
+        grid_.setCurrentIndex(model->index(std::min(row, model->rowCount() - 1), current.column()));
+}
+
+void TBookmarkNavigator::Post()
+{
+    QSqlTableModel* model = Model();
+    if (!model || !model->isDirty())
+        return;
+    const int row = grid_.currentIndex().row();
+    const int column = std::max(grid_.currentIndex().column(), 0);
+    if (!model->submitAll()) {
+        const QString reason = model->lastError().text();
+        model->revertAll();
+        throw EDatabaseError(reason.toStdString());
+    }
+    // Read back, so a new row carries the key the database gave it and can be edited later.
+    if (!model->select())
+        throw EDatabaseError(model->lastError().text().toStdString());
+    if (row >= 0 && model->rowCount() > 0)
+        grid_.setCurrentIndex(model->index(std::min(row, model->rowCount() - 1), column));
 }
 
 } // namespace quietpane

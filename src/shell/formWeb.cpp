@@ -4,6 +4,8 @@
 #include "hotkeys/ShortCutText.h"
 #include "net/IdGlobal.h"
 #include "platform/GuardedApplication.h"
+#include "platform/BrowserCommands.h"
+#include "platform/Dialogs.h"
 #include "platform/InternetAutodial.h"
 #include "platform/LocalAddresses.h"
 #include "platform/MessageBoxes.h"
@@ -12,12 +14,15 @@
 #include "platform/WindowHiding.h"
 #include "shell/AddressList.h"
 #include "shell/BookmarkNavigator.h"
+#include "shell/BookmarksPanel.h"
+#include "shell/PageCommands.h"
 #include "shell/ShellRules.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDataWidgetMapper>
+#include <QDialog>
 #include <QDir>
 #include <QFrame>
 #include <QGroupBox>
@@ -159,10 +164,11 @@ TfrmWeb::~TfrmWeb()
 void TfrmWeb::BuildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    AddEntry(file, "PrintPreview", QStringLiteral("Print Preview"));
-    AddEntry(file, "Print1", QStringLiteral("Print"));
+    connect(AddEntry(file, "PrintPreview", QStringLiteral("Print Preview")), &QAction::triggered, this,
+            &TfrmWeb::PrintPreviewClick);
+    connect(AddEntry(file, "Print1", QStringLiteral("Print")), &QAction::triggered, this, &TfrmWeb::Print1Click);
     file->addSeparator();
-    AddEntry(file, "SaveAs1", QStringLiteral("Save As"));
+    connect(AddEntry(file, "SaveAs1", QStringLiteral("Save As")), &QAction::triggered, this, &TfrmWeb::SaveAs1Click);
     file->addSeparator();
     connect(AddEntry(file, "Exit1", QStringLiteral("Exit")), &QAction::triggered, this, &TfrmWeb::Exit1Click);
 
@@ -186,6 +192,11 @@ void TfrmWeb::BuildMenus()
         statusBarEntry_->setChecked(!checked);
         StatusBar2Click();
     });
+    // The entry stays ticked whatever the menu does with it.
+    connect(bookmark, &QAction::triggered, this, [this, bookmark] {
+        bookmark->setChecked(true);
+        Bookmark1Click();
+    });
     view->addSeparator();
     connect(AddEntry(view, "Stop1", QStringLiteral("Stop")), &QAction::triggered, this, &TfrmWeb::Stop1Click);
     connect(AddEntry(view, "Refresh1", QStringLiteral("Refresh")), &QAction::triggered, this,
@@ -196,11 +207,13 @@ void TfrmWeb::BuildMenus()
     connect(AddEntry(go, "Forward1", QStringLiteral("Forward")), &QAction::triggered, this,
             &TfrmWeb::Forward1Click);
     go->addSeparator();
-    AddEntry(go, "Properties1", QStringLiteral("Properties"));
+    connect(AddEntry(go, "Properties1", QStringLiteral("Properties")), &QAction::triggered, this,
+            &TfrmWeb::Properties1Click);
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
     connect(AddEntry(tools, "Email1", QStringLiteral("Email")), &QAction::triggered, this, &TfrmWeb::Email1Click);
-    AddEntry(tools, "SaveScreentoFile1", QStringLiteral("Save Screen to File"));
+    connect(AddEntry(tools, "SaveScreentoFile1", QStringLiteral("Save Screen to File")), &QAction::triggered, this,
+            &TfrmWeb::SaveScreentoFile1Click);
     connect(AddEntry(tools, "HotKeys1", QStringLiteral("Hot Keys")), &QAction::triggered, this,
             &TfrmWeb::HotKeys1Click);
 
@@ -226,7 +239,8 @@ void TfrmWeb::BuildBands()
     QToolButton* toolStop = AddToolButton(toolBar1_, "ToolStop", QStyle::SP_BrowserStop, QStringLiteral("Stop"));
     QToolButton* toolRefresh =
         AddToolButton(toolBar1_, "ToolRefresh", QStyle::SP_BrowserReload, QStringLiteral("Refresh"));
-    AddToolButton(toolBar1_, "ToolPrint", QStyle::SP_FileDialogDetailedView, QStringLiteral("Print"));
+    QToolButton* toolPrint =
+        AddToolButton(toolBar1_, "ToolPrint", QStyle::SP_FileDialogDetailedView, QStringLiteral("Print"));
     toolBar1_->addSeparator();
     auto* toolExit = new QToolButton(toolBar1_);
     toolExit->setObjectName(QStringLiteral("ToolExit"));
@@ -244,6 +258,7 @@ void TfrmWeb::BuildBands()
     connect(toolPageForward_, &QToolButton::clicked, this, &TfrmWeb::Forward1Click);
     connect(toolStop, &QToolButton::clicked, this, &TfrmWeb::Stop1Click);
     connect(toolRefresh, &QToolButton::clicked, this, &TfrmWeb::Refresh1Click);
+    connect(toolPrint, &QToolButton::clicked, this, &TfrmWeb::PrintPreviewClick);
     connect(toolExit, &QToolButton::clicked, this, &TfrmWeb::Exit1Click);
     bands->addWidget(toolBar1_);
 
@@ -424,7 +439,9 @@ void TfrmWeb::ActivateTables()
     bookmarkTable_ = openTable(QStringLiteral("Bookmark"));
     bookmarkTable_->setEditStrategy(QSqlTableModel::OnRowChange);
     dbGrid1_->setModel(bookmarkTable_);
-    dbGrid1_->setColumnWidth(bookmarkTable_->fieldIndex(QStringLiteral("ID")), 0);
+    DressBookmarkGrid(*dbGrid1_, *bookmarkTable_);
+    connect(dbGrid1_, &QTableView::doubleClicked, this, &TfrmWeb::DBGrid1DblClick);
+    dbNavigator1_->OnClick = [this](TNavigateBtn button) { DBNavigator1Click(button); };
     bookmarkBinding_ = new QDataWidgetMapper(this);
     bookmarkBinding_->setModel(bookmarkTable_);
     bookmarkBinding_->addMapping(dbUrls_, bookmarkTable_->fieldIndex(QStringLiteral("Bookmark")));
@@ -498,8 +515,8 @@ void TfrmWeb::Email1Click()
 
 void TfrmWeb::About1Click()
 {
-    if (aboutBox_)
-        aboutBox_->show();
+    if (auto* box = qobject_cast<QDialog*>(aboutBox_))
+        Dialogs().ShowModal(*box);
 }
 
 void TfrmWeb::ShowBusy(bool busy)
@@ -688,6 +705,57 @@ void TfrmWeb::HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t)
         ShowInFront(*this);
     else if (hotKey == StrToInt(dbHotkey3_->text()))
         hide();
+}
+
+void TfrmWeb::DBNavigator1Click(TNavigateBtn button)
+{
+    if (button != TNavigateBtn::nbInsert)
+        return;
+    // The new row takes the address box's text, as much of it as the column holds.
+    dbUrls_->setText(BookmarkText(urls_->currentText()));
+    bookmarkBinding_->submit();
+    dbNavigator1_->BtnClick(TNavigateBtn::nbPost);
+}
+
+void TfrmWeb::DBGrid1DblClick()
+{
+    urls_->setEditText(dbUrls_->text());
+    NavigateToAddress();
+}
+
+void TfrmWeb::Bookmark1Click()
+{
+    dbNavigator1_->BtnClick(TNavigateBtn::nbInsert);
+}
+
+void TfrmWeb::ExecuteBrowserCommand(int command, int option)
+{
+    quietpane::ExecuteBrowserCommand(*webBrowser1_, command, option);
+}
+
+void TfrmWeb::PrintPreviewClick()
+{
+    ExecuteBrowserCommand(CommandPrintPreview, OptionDoDefault);
+}
+
+void TfrmWeb::Print1Click()
+{
+    ExecuteBrowserCommand(CommandPrint, OptionDoDefault);
+}
+
+void TfrmWeb::SaveAs1Click()
+{
+    ExecuteBrowserCommand(CommandSaveAs, OptionDoDefault);
+}
+
+void TfrmWeb::Properties1Click()
+{
+    ShowPageProperties(*webBrowser1_);
+}
+
+void TfrmWeb::SaveScreentoFile1Click()
+{
+    SaveScreenToFile(this, screenFolder_);
 }
 
 void TfrmWeb::keyPressEvent(QKeyEvent* event)
