@@ -1,13 +1,12 @@
 #include "hotkeys/HotKeyRecorder.h"
 
+#include <QKeyEvent>
+
 #include "platform/VirtualKeys.h"
 
 namespace quietpane {
 
-THotKeyRecorder::THotKeyRecorder(QWidget* parent) : QKeySequenceEdit(parent)
-{
-    connect(this, &QKeySequenceEdit::keySequenceChanged, this, &THotKeyRecorder::KeepFirstValidCombination);
-}
+THotKeyRecorder::THotKeyRecorder(QWidget* parent) : QKeySequenceEdit(parent) {}
 
 TShortCut THotKeyRecorder::HotKey() const
 {
@@ -72,21 +71,33 @@ QKeyCombination THotKeyRecorder::KeyCombinationFromShortCut(TShortCut hotKey)
     return QKeyCombination(modifiers, QtKeyFromVirtualKey(virtualKey));
 }
 
-void THotKeyRecorder::KeepFirstValidCombination(const QKeySequence& sequence)
+// The base class records up to four combinations and finishes a second after the last key;
+// a hotkey is one combination, taken as soon as its key goes down.
+void THotKeyRecorder::keyPressEvent(QKeyEvent* event)
 {
-    if (sequence.isEmpty()) {
-        return;
+    event->accept();
+    switch (event->key()) {
+    case Qt::Key_Control:
+    case Qt::Key_Shift:
+    case Qt::Key_Alt:
+    case Qt::Key_Meta:
+    case Qt::Key_AltGr:
+    case Qt::Key_unknown:
+        return; // wait for the key itself
+    default:
+        break;
     }
-    const TShortCut first = ShortCutFromKeyCombination(sequence[0]);
-    if (first == 0) {
-        clear();
-        return;
+    const TShortCut hotKey =
+        ShortCutFromKeyCombination(QKeyCombination(event->modifiers(), static_cast<Qt::Key>(event->key())));
+    SetHotKey(hotKey);
+    if (hotKey != 0) {
+        emit editingFinished();
     }
-    // Shown as recorded from the stored value: the Windows key is dropped, later combinations too.
-    const QKeySequence kept(KeyCombinationFromShortCut(first));
-    if (kept != sequence) {
-        setKeySequence(kept);
-    }
+}
+
+void THotKeyRecorder::keyReleaseEvent(QKeyEvent* event)
+{
+    event->accept();
 }
 
 } // namespace quietpane

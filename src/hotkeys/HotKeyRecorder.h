@@ -6,9 +6,9 @@
 
 namespace quietpane {
 
-// Records one key combination for a hotkey. Combinations without a modifier or with Shift
-// alone are refused (the recorder stays empty), as are keys that have no virtual-key code;
-// the Windows key is not recorded. Of several combinations typed in a row the first is kept.
+// Records one key combination for a hotkey; each combination pressed replaces the one before.
+// Combinations without a modifier or with Shift alone are refused (the recorder is left
+// empty), as are keys that have no virtual-key code; the Windows key is not recorded.
 class THotKeyRecorder : public QKeySequenceEdit {
 public:
     explicit THotKeyRecorder(QWidget* parent = nullptr);
@@ -22,8 +22,9 @@ public:
     static TShortCut ShortCutFromKeyCombination(QKeyCombination combination);
     static QKeyCombination KeyCombinationFromShortCut(TShortCut hotKey);
 
-private:
-    void KeepFirstValidCombination(const QKeySequence& sequence);
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 };
 
 } // namespace quietpane

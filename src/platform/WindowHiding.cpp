@@ -97,37 +97,55 @@ void AskForSkipStates(xcb_connection_t* connection, xcb_window_t window)
     xcb_flush(connection);
 }
 
-class TaskBarSkipper final : public QObject {
+// Watches one top-level window for both jobs; one filter, so that their steps before a show
+// come in the order the window manager needs.
+class WindowHider final : public QObject {
 public:
-    explicit TaskBarSkipper(QWidget& window) : QObject(&window) {}
-
-    bool eventFilter(QObject* watched, QEvent* event) override
+    static WindowHider& Of(QWidget& window)
     {
-        // A Show that the program asks for comes before the window is mapped; a spontaneous
-        // one (the window manager restoring an iconified window) leaves the state alone.
-        if (event->type() == QEvent::Show && !event->spontaneous()) {
-            if (xcb_connection_t* connection = ApplicationConnection()) {
-                AddSkipStatesToUnmappedWindow(
-                    connection, static_cast<xcb_window_t>(static_cast<QWidget*>(watched)->winId()));
+        for (QObject* child : window.children()) {
+            if (auto* hider = dynamic_cast<WindowHider*>(child)) {
+                return *hider;
             }
         }
-        return false;
+        auto* hider = new WindowHider(window);
+        window.installEventFilter(hider);
+        return *hider;
     }
-};
 
-class MinimiseHider final : public QObject {
-public:
-    explicit MinimiseHider(QWidget& window) : QObject(&window) {}
+    bool keepOffTaskBar = false;
+    bool hideWhenMinimised = false;
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         auto* window = static_cast<QWidget*>(watched);
-        if (event->type() == QEvent::WindowStateChange && window->isMinimized()) {
+        // A Show that the program asks for comes before the window is mapped; a spontaneous
+        // one (the window manager restoring an iconified window) needs nothing.
+        if (event->type() == QEvent::Show && !event->spontaneous()) {
+            BeforeShow(*window);
+        } else if (event->type() == QEvent::WindowStateChange && hideWhenMinimised && window->isMinimized() &&
+                   window->isVisible()) {
+            // Leaving the minimised state now would map the window again at once: that waits
+            // for the next show.
             window->hide();
-            // Shown again later, the window comes back in its previous size, not iconified.
-            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
         }
         return false;
+    }
+
+private:
+    explicit WindowHider(QWidget& window) : QObject(&window) {}
+
+    void BeforeShow(QWidget& window) const
+    {
+        xcb_connection_t* connection = ApplicationConnection();
+        if (keepOffTaskBar && connection != nullptr) {
+            AddSkipStatesToUnmappedWindow(connection, static_cast<xcb_window_t>(window.winId()));
+        }
+        // Shown minimised, the window would come back iconified; leaving the state maps it,
+        // after the task-bar state is in place.
+        if (window.isMinimized()) {
+            window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        }
     }
 };
 
@@ -135,7 +153,7 @@ public:
 
 void KeepOffTaskBar(QWidget& window)
 {
-    window.installEventFilter(new TaskBarSkipper(window));
+    WindowHider::Of(window).keepOffTaskBar = true;
     if (xcb_connection_t* connection = ApplicationConnection(); connection != nullptr && window.isVisible()) {
         AskForSkipStates(connection, static_cast<xcb_window_t>(window.winId()));
     }
@@ -143,12 +161,12 @@ void KeepOffTaskBar(QWidget& window)
 
 void HideWhenMinimised(QWidget& window)
 {
-    window.installEventFilter(new MinimiseHider(window));
+    WindowHider::Of(window).hideWhenMinimised = true;
 }
 
 void ShowInFront(QWidget& window)
 {
-    if (window.isMinimized()) {
+    if (window.isVisible() && window.isMinimized()) {
         window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
     }
     window.show();

@@ -8,10 +8,13 @@ namespace quietpane {
 // is set again before every show, since window managers drop it when a window is unmapped.
 void KeepOffTaskBar(QWidget& window);
 
-// Turns minimising the top-level window into hiding it.
+// Turns minimising the top-level window into hiding it. The window keeps its minimised state
+// while hidden and leaves it when it is shown again, so it comes back in its previous size.
 void HideWhenMinimised(QWidget& window);
 
-// Makes the top-level window visible and brings it to the front.
+// Makes the top-level window visible (also when hidden after a minimise) and brings it to the
+// front. Use it rather than showNormal(), which would map the window before its task-bar
+// state is set.
 void ShowInFront(QWidget& window);
 
 } // namespace quietpane

@@ -23,7 +23,8 @@ bool SameAsciiText(QStringView a, QStringView b)
 
 bool IsSimilarAddress(const QString& a, const QString& b)
 {
-    return SameAsciiText(QStringView(a).left(SimilarAddressLength), QStringView(b).left(SimilarAddressLength));
+    return SameAsciiText(QStringView(a).left(SimilarAddressLength),
+                         QStringView(b).left(SimilarAddressLength));
 }
 
 void PutTypedAddressFirst(QStringList& lines, const QString& address)

@@ -96,8 +96,8 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     columns->setContentsMargins(0, 0, 0, 0);
     columns->setSpacing(0);
 
-    webBrowser1_ = setup_.createBrowser ? setup_.createBrowser(central)
-                                        : std::make_unique<TWebEngineBrowser>(central);
+    webBrowser1_ =
+        setup_.createBrowser ? setup_.createBrowser(central) : std::make_unique<TWebEngineBrowser>(central);
     webBrowser1_->OnBeforeNavigate2 = [this](const QString& url, bool topLevel) {
         WebBrowser1BeforeNavigate2(url, topLevel);
     };
@@ -126,14 +126,15 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     statusBar1_->addWidget(statusPanel_, 1);
     setStatusBar(statusBar1_);
 
-    for (const char* name : {"dbUrls", "dbHotkey2", "dbHotkey3"}) {
+    auto hiddenBoundBox = [central](const char* name) {
         auto* box = new QLineEdit(central);
         box->setObjectName(QLatin1String(name));
         box->hide();
-    }
-    dbUrls_ = central->findChild<QLineEdit*>(QStringLiteral("dbUrls"));
-    dbHotkey2_ = central->findChild<QLineEdit*>(QStringLiteral("dbHotkey2"));
-    dbHotkey3_ = central->findChild<QLineEdit*>(QStringLiteral("dbHotkey3"));
+        return box;
+    };
+    dbUrls_ = hiddenBoundBox("dbUrls");
+    dbHotkey2_ = hiddenBoundBox("dbHotkey2");
+    dbHotkey3_ = hiddenBoundBox("dbHotkey3");
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
@@ -192,11 +193,9 @@ void TfrmWeb::BuildMenus()
         statusBarEntry_->setChecked(!checked);
         StatusBar2Click();
     });
-    // The entry stays ticked whatever the menu does with it.
-    connect(bookmark, &QAction::triggered, this, [this, bookmark] {
-        bookmark->setChecked(true);
-        Bookmark1Click();
-    });
+    // "Bookmark" stays ticked: the menu's own flip is undone.
+    connect(bookmark, &QAction::triggered, bookmark, [bookmark] { bookmark->setChecked(true); });
+    connect(bookmark, &QAction::triggered, this, &TfrmWeb::Bookmark1Click);
     view->addSeparator();
     connect(AddEntry(view, "Stop1", QStringLiteral("Stop")), &QAction::triggered, this, &TfrmWeb::Stop1Click);
     connect(AddEntry(view, "Refresh1", QStringLiteral("Refresh")), &QAction::triggered, this,
@@ -211,14 +210,16 @@ void TfrmWeb::BuildMenus()
             &TfrmWeb::Properties1Click);
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
-    connect(AddEntry(tools, "Email1", QStringLiteral("Email")), &QAction::triggered, this, &TfrmWeb::Email1Click);
+    connect(AddEntry(tools, "Email1", QStringLiteral("Email")), &QAction::triggered, this,
+            &TfrmWeb::Email1Click);
     connect(AddEntry(tools, "SaveScreentoFile1", QStringLiteral("Save Screen to File")), &QAction::triggered, this,
             &TfrmWeb::SaveScreentoFile1Click);
     connect(AddEntry(tools, "HotKeys1", QStringLiteral("Hot Keys")), &QAction::triggered, this,
             &TfrmWeb::HotKeys1Click);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-    connect(AddEntry(help, "About1", QStringLiteral("About...")), &QAction::triggered, this, &TfrmWeb::About1Click);
+    connect(AddEntry(help, "About1", QStringLiteral("About...")), &QAction::triggered, this,
+            &TfrmWeb::About1Click);
 }
 
 void TfrmWeb::BuildBands()
@@ -233,10 +234,12 @@ void TfrmWeb::BuildBands()
 
     toolBar1_ = new QToolBar(coolBar1_);
     toolBar1_->setObjectName(QStringLiteral("ToolBar1"));
-    toolPageBack_ = AddToolButton(toolBar1_, "ToolPageBack", QStyle::SP_ArrowBack, QStringLiteral("Page Back"));
+    toolPageBack_ =
+        AddToolButton(toolBar1_, "ToolPageBack", QStyle::SP_ArrowBack, QStringLiteral("Page Back"));
     toolPageForward_ =
         AddToolButton(toolBar1_, "ToolPageForward", QStyle::SP_ArrowForward, QStringLiteral("Page Forward"));
-    QToolButton* toolStop = AddToolButton(toolBar1_, "ToolStop", QStyle::SP_BrowserStop, QStringLiteral("Stop"));
+    QToolButton* toolStop =
+        AddToolButton(toolBar1_, "ToolStop", QStyle::SP_BrowserStop, QStringLiteral("Stop"));
     QToolButton* toolRefresh =
         AddToolButton(toolBar1_, "ToolRefresh", QStyle::SP_BrowserReload, QStringLiteral("Refresh"));
     QToolButton* toolPrint =
@@ -391,7 +394,8 @@ void TfrmWeb::BuildHotKeyPanel()
 
 void TfrmWeb::FormCreate()
 {
-    screenFolder_ = setup_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup_.programFolder;
+    screenFolder_ =
+        setup_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup_.programFolder;
     databasePath_ = SettingsDatabasePath(screenFolder_);
     try {
         OpenSettingsDatabase(connectionName_, databasePath_);
@@ -666,7 +670,8 @@ void TfrmWeb::AssignHotKey(const QString& column)
         line->setData(Qt::UserRole, recordedHotKey_);
         hotKey1_->Clear();
     } else {
-        MessageBoxes().Warning(ShortCutText(recordedHotKey_) + QStringLiteral(" couldn't be assigned to a hotkey."));
+        MessageBoxes().Warning(ShortCutText(recordedHotKey_) +
+                               QStringLiteral(" couldn't be assigned to a hotkey."));
     }
     StoreHotKey(column, recordedHotKey_);
 }

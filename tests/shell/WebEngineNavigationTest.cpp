@@ -32,13 +32,19 @@ protected:
     {
         test::TestApplication();
         std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, program.Path() / "Quietpane.mdb");
-        pages.WriteFile("index.html", "<html><head><title>Home</title></head><body>"
-                                      "<a id='link' style='position:absolute;left:0;top:0;width:300px;height:80px' href='a.html'>A</a></body></html>");
-        pages.WriteFile("a.html", "<html><head><title>Page A</title></head><body>"
-                                  "<a id='link' style='position:absolute;left:0;top:0;width:300px;height:80px' href='b.html'>B</a></body></html>");
-        pages.WriteFile("b.html", "<html><head><title>Page B</title></head><body>"
-                                  "<iframe src='frame.html'></iframe>"
-                                  "<a id='link' style='position:absolute;left:0;top:0;width:300px;height:80px' href='c.html'>C</a></body></html>");
+        pages.WriteFile("index.html",
+                        "<html><head><title>Home</title></head><body>"
+                        "<a id='link' style='position:absolute;left:0;top:0;width:300px;height:80px' "
+                        "href='a.html'>A</a></body></html>");
+        pages.WriteFile("a.html",
+                        "<html><head><title>Page A</title></head><body>"
+                        "<a id='link' style='position:absolute;left:0;top:0;width:300px;height:80px' "
+                        "href='b.html'>B</a></body></html>");
+        pages.WriteFile("b.html",
+                        "<html><head><title>Page B</title></head><body>"
+                        "<iframe src='frame.html'></iframe>"
+                        "<a id='link' style='position:absolute;left:0;top:0;width:300px;height:80px' "
+                        "href='c.html'>C</a></body></html>");
         pages.WriteFile("frame.html", "<html><head><title>Frame</title></head><body>inner</body></html>");
         pages.WriteFile("c.html", "<html><head><title>Page C</title></head><body>C</body></html>");
         port = test::FreePort();
@@ -67,7 +73,10 @@ protected:
         server.reset();
     }
 
-    QString Url(const char* page) const { return QStringLiteral("http://127.0.0.1:%1/%2").arg(port).arg(page); }
+    QString Url(const char* page) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(port).arg(page);
+    }
     QComboBox* Urls() const { return window->findChild<QComboBox*>("Urls"); }
 
     // The page is shown: the caption and the address box name it.

@@ -151,7 +151,8 @@ protected:
         const QString name = QStringLiteral("check");
         std::pair<QString, QString> values;
         {
-            QSqlDatabase database = OpenSettingsDatabase(name, QString::fromStdString((folder.Path() / "Quietpane.mdb").string()));
+            QSqlDatabase database = OpenSettingsDatabase(
+                name, QString::fromStdString((folder.Path() / "Quietpane.mdb").string()));
             QSqlQuery query(QStringLiteral("SELECT HotKey2, HotKey3 FROM HotKeys"), database);
             if (query.next())
                 values = {query.value(0).toString(), query.value(1).toString()};
@@ -168,7 +169,10 @@ protected:
             lines.append(Urls(window)->itemText(i));
         return lines;
     }
-    static QString StatusText(TfrmWeb& window) { return window.findChild<QLabel*>("StatusBar1Panel0")->text(); }
+    static QString StatusText(TfrmWeb& window)
+    {
+        return window.findChild<QLabel*>("StatusBar1Panel0")->text();
+    }
 
     TempDir folder;
     RecordingMessageBoxes boxes;
@@ -456,6 +460,15 @@ TEST_F(FrmWebTest, HotKeyPressesHideAndShowOnlyTheMainWindow)
     EXPECT_TRUE(window->isVisible());
 }
 
+TEST_F(FrmWebTest, EmailButtonShowsTheMailWindow)
+{
+    auto window = Create();
+    QWidget mailWindow;
+    window->SetMailWindow(&mailWindow);
+    window->findChild<QToolButton*>("bEmail")->click();
+    EXPECT_TRUE(mailWindow.isVisible());
+}
+
 TEST_F(FrmWebTest, MinimisingHidesTheWindow)
 {
     auto window = Create();
@@ -469,7 +482,8 @@ TEST_F(FrmWebTest, MissingDatabaseIsReportedAndEndsTheProgram)
     std::filesystem::remove(folder.Path() / "Quietpane.mdb");
     auto window = Create();
     ASSERT_EQ(boxes.messages.size(), 1);
-    EXPECT_TRUE(boxes.messages[0].contains(QString::fromStdString((folder.Path() / "Quietpane.mdb").string())))
+    EXPECT_TRUE(
+        boxes.messages[0].contains(QString::fromStdString((folder.Path() / "Quietpane.mdb").string())))
         << boxes.messages[0].toStdString();
     EXPECT_EQ(boxes.applicationErrors.size(), 1);
     EXPECT_TRUE(window->TerminationRequested());

@@ -11,9 +11,9 @@
 #include <QStringList>
 
 #include <cstdlib>
-#include <ostream>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <unistd.h>
 
 // Readable failure messages for Qt texts.
@@ -34,15 +34,17 @@ inline void PrepareQtEnvironment()
     }
 }
 
-// The one application object of a test process, created on first use.
+// The one application object of a test process, created on first use. It is never destroyed:
+// at exit Qt's own statics (the SQL driver registry) go before a static application would.
 inline TQuietpaneApplication& TestApplication()
 {
-    static std::unique_ptr<TQuietpaneApplication> application = [] {
+    static TQuietpaneApplication* application = [] {
         PrepareQtEnvironment();
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         static int argc = 1;
         static char name[] = "quietpane-test";
         static char* argv[] = {name, nullptr};
-        return std::make_unique<TQuietpaneApplication>(argc, argv);
+        return std::make_unique<TQuietpaneApplication>(argc, argv).release();
     }();
     return *application;
 }

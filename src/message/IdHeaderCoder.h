@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+#include "message/IdEMailAddress.h"
+
+// How outgoing header words are encoded: "=?" CharSet "?" Encoding "?" ... "?=".
+struct TIdHeaderEncoding {
+    std::string CharSet;
+    char Encoding = 'Q';          // 'Q' quoted-printable style, 'B' base64
+    bool ConvertJapanese = false; // Shift_JIS text is turned into ISO-2022-JP before encoding
+};
+
+// The characters that must be escaped in an encoded display name.
+extern const std::string NameSpecials;
+
+// The encoding that suits the user's locale and the system's codeset.
+TIdHeaderEncoding SelectHeaderCharset();
+// localeClass as UserLocaleClass gives it.
+TIdHeaderEncoding SelectHeaderCharset(int localeClass, bool codesetIsUtf8);
+
+// Words holding bytes outside printable ASCII (or one of specials) become encoded words;
+// neighbouring such words share one encoded stretch, long stretches are split into encoded
+// words of at most 75 characters joined by CR LF and a tab.
+std::string EncodeHeaderText(const std::string& text, const std::string& specials,
+                             const TIdHeaderEncoding& encoding);
+std::string EncodeAddressItem(const TIdEMailAddressItem& item, const TIdHeaderEncoding& encoding);
+std::string EncodeAddressList(const TIdEMailAddressList& list, const TIdHeaderEncoding& encoding);
+
+// Decodes every encoded word of a received header value into UTF-8 (into Shift_JIS for
+// ISO-2022-JP words on a Shift_JIS system); other text is kept, and words that cannot be
+// decoded (unknown charset, broken escape) stay as they stand.
+std::string DecodeHeaderText(const std::string& value);
+std::string DecodeHeaderText(const std::string& value, bool systemIsShiftJis);
+
+std::string ShiftJisToJis(const std::string& text);
+std::string JisToShiftJis(const std::string& text);

@@ -1,0 +1,321 @@
+#include "hotkeys/HotKeyManager.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractEventDispatcher>
+#include <QGuiApplication>
+
+#include <xcb/xcb.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/AtomTable.h"
+#include "platform/X11HotKeys.h"
+#include "support/XApplication.h"
+
+namespace quietpane {
+namespace {
+
+using quietpane::test::WaitUntil;
+using quietpane::test::XApplication;
+using quietpane::test::XServer;
+
+constexpr TShortCut ctrlAltH = 49224;
+constexpr TShortCut ctrlAltO = 49231;
+const QByteArray testEventType = "quietpane-test-hotkey";
+
+// One X server and one application for the whole test program.
+class DesktopEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { desktop = std::make_unique<XApplication<QGuiApplication>>(XServer::Options{}); }
+    void TearDown() override { desktop.reset(); }
+
+    std::unique_ptr<XApplication<QGuiApplication>> desktop;
+};
+
+DesktopEnvironment* const environment =
+    static_cast<DesktopEnvironment*>(::testing::AddGlobalTestEnvironment(new DesktopEnvironment));
+
+// Stands in for the system's hotkeys: it holds what it is given, refuses what it already holds
+// or what "another program" holds, and turns test events into hotkey presses.
+class FakeSystemHotKeys final : public SystemHotKeys {
+public:
+    bool RegisterHotKey(uint16_t id, uint16_t modifiers, uint16_t virtualKey) override
+    {
+        const uint32_t combination = modifiers << 16 | virtualKey;
+        if (heldElsewhere.count(combination) != 0 || held.count(combination) != 0) {
+            return false;
+        }
+        held.insert(combination);
+        ids[id] = combination;
+        registered.push_back(HotKeyMessage{id, modifiers, virtualKey});
+        return true;
+    }
+    bool UnregisterHotKey(uint16_t id) override
+    {
+        unregistered.push_back(id);
+        const auto found = ids.find(id);
+        if (found == ids.end() || refuseUnregistering) {
+            return false;
+        }
+        held.erase(found->second);
+        ids.erase(found);
+        return true;
+    }
+    std::optional<HotKeyMessage> TranslateHotKeyMessage(const QByteArray& eventType, void* message) override
+    {
+        if (eventType != testEventType) {
+            return std::nullopt;
+        }
+        return *static_cast<HotKeyMessage*>(message);
+    }
+
+    std::set<uint32_t> heldElsewhere;
+    bool refuseUnregistering = false;
+    std::set<uint32_t> held;
+    std::map<uint16_t, uint32_t> ids;
+    std::vector<HotKeyMessage> registered;
+    std::vector<uint16_t> unregistered;
+};
+
+uint16_t AtomOf(TShortCut hotKey)
+{
+    return GlobalAtoms().FindAtom("HotKeyManagerHotKey" + std::to_string(hotKey));
+}
+
+// Sends a native event through the application, as the event loop does; true when a filter took it.
+bool DeliverNativeEvent(HotKeyMessage message)
+{
+    qintptr result = 0;
+    return QAbstractEventDispatcher::instance()->filterNativeEvent(testEventType, &message, &result);
+}
+
+struct Press {
+    TShortCut hotKey;
+    uint16_t index;
+};
+
+class HotKeyManagerTest : public ::testing::Test {
+protected:
+    HotKeyManagerTest()
+    {
+        manager->OnHotKeyPressed = [this](TShortCut hotKey, uint16_t index) {
+            presses.push_back({hotKey, index});
+        };
+    }
+
+    FakeSystemHotKeys system;
+    std::unique_ptr<THotKeyManager> manager = std::make_unique<THotKeyManager>(nullptr, system);
+    std::vector<Press> presses;
+};
+
+TEST_F(HotKeyManagerTest, AddHotKeyRegistersTheCombinationUnderTheAtomOfItsName)
+{
+    const uint16_t id = manager->AddHotKey(ctrlAltH);
+
+    EXPECT_GE(id, AtomTable::FirstAtom);
+    EXPECT_EQ(id, AtomOf(ctrlAltH));
+    EXPECT_EQ(GlobalAtoms().UseCount(id), 1);
+    ASSERT_EQ(system.registered.size(), 1U);
+    EXPECT_EQ(system.registered[0].id, id);
+    EXPECT_EQ(system.registered[0].modifiers, MOD_CONTROL | MOD_ALT);
+    EXPECT_EQ(system.registered[0].virtualKey, 0x48);
+    EXPECT_TRUE(manager->IsHotKeyRegistered(ctrlAltH));
+    EXPECT_FALSE(manager->IsHotKeyRegistered(ctrlAltO));
+}
+
+TEST_F(HotKeyManagerTest, SameCombinationTwiceFailsTheSecondTimeAndGivesItsAtomUseBack)
+{
+    const uint16_t id = manager->AddHotKey(ctrlAltH);
+
+    EXPECT_EQ(manager->AddHotKey(ctrlAltH), 0);
+    EXPECT_EQ(GlobalAtoms().UseCount(id), 1);
+}
+
+TEST_F(HotKeyManagerTest, CombinationHeldByAnotherProgramFailsAndLeavesNoAtom)
+{
+    system.heldElsewhere.insert((MOD_CONTROL | MOD_ALT) << 16 | 0x4F);
+
+    EXPECT_EQ(manager->AddHotKey(ctrlAltO), 0);
+    EXPECT_EQ(AtomOf(ctrlAltO), 0);
+    EXPECT_FALSE(manager->IsHotKeyRegistered(ctrlAltO));
+}
+
+TEST_F(HotKeyManagerTest, SecondManagerSharesTheAtomButNotTheCombination)
+{
+    const uint16_t id = manager->AddHotKey(ctrlAltH);
+    THotKeyManager second(nullptr, system);
+
+    EXPECT_EQ(second.AddHotKey(ctrlAltH), 0);
+    EXPECT_EQ(GlobalAtoms().UseCount(id), 1);
+}
+
+TEST_F(HotKeyManagerTest, RemoveHotKeyUnregistersOnceAndGivesTheAtomBack)
+{
+    const uint16_t id = manager->AddHotKey(ctrlAltH);
+
+    EXPECT_TRUE(manager->RemoveHotKey(ctrlAltH));
+    EXPECT_EQ(GlobalAtoms().UseCount(id), 0);
+    EXPECT_FALSE(manager->IsHotKeyRegistered(ctrlAltH));
+    EXPECT_FALSE(manager->RemoveHotKey(ctrlAltH));
+    EXPECT_FALSE(manager->RemoveHotKey(ctrlAltO));
+    EXPECT_NE(manager->AddHotKey(ctrlAltH), 0);
+}
+
+TEST_F(HotKeyManagerTest, FailedUnregisteringStillDropsTheEntryAndItsAtomUse)
+{
+    const uint16_t id = manager->AddHotKey(ctrlAltH);
+    system.refuseUnregistering = true;
+
+    EXPECT_FALSE(manager->RemoveHotKey(ctrlAltH));
+    EXPECT_FALSE(manager->IsHotKeyRegistered(ctrlAltH));
+    EXPECT_EQ(GlobalAtoms().UseCount(id), 0);
+}
+
+TEST_F(HotKeyManagerTest, ClearHotKeysUnregistersFromLastToFirst)
+{
+    const uint16_t first = manager->AddHotKey(ctrlAltO);
+    const uint16_t second = manager->AddHotKey(ctrlAltH);
+
+    manager->ClearHotKeys();
+
+    EXPECT_EQ(system.unregistered, (std::vector<uint16_t>{second, first}));
+    EXPECT_FALSE(manager->RemoveHotKey(ctrlAltH));
+    EXPECT_EQ(AtomOf(ctrlAltH), 0);
+    EXPECT_EQ(AtomOf(ctrlAltO), 0);
+}
+
+TEST_F(HotKeyManagerTest, DestructionUnregistersEverythingAndUnhooksTheApplication)
+{
+    const uint16_t id = manager->AddHotKey(ctrlAltH);
+    manager.reset();
+
+    EXPECT_EQ(system.unregistered, std::vector<uint16_t>{id});
+    EXPECT_EQ(AtomOf(ctrlAltH), 0);
+    EXPECT_FALSE(DeliverNativeEvent({id, MOD_CONTROL | MOD_ALT, 0x48}));
+    EXPECT_TRUE(presses.empty());
+}
+
+TEST_F(HotKeyManagerTest, PressRaisesTheEventWithTheIdAsIndexAndPassesTheEventOn)
+{
+    const uint16_t id = manager->AddHotKey(ctrlAltH);
+
+    EXPECT_FALSE(DeliverNativeEvent({id, MOD_CONTROL | MOD_ALT, 0x48}));
+
+    ASSERT_EQ(presses.size(), 1U);
+    EXPECT_EQ(presses[0].hotKey, ctrlAltH);
+    EXPECT_EQ(presses[0].index, id);
+}
+
+TEST_F(HotKeyManagerTest, WindowsKeyFlagOfAPressIsIgnored)
+{
+    const uint16_t id = manager->AddHotKey(ctrlAltH);
+
+    DeliverNativeEvent({id, MOD_CONTROL | MOD_ALT | MOD_WIN, 0x48});
+
+    ASSERT_EQ(presses.size(), 1U);
+    EXPECT_EQ(presses[0].hotKey, ctrlAltH);
+}
+
+TEST_F(HotKeyManagerTest, PressOfACombinationNotInTheEntriesRaisesNothing)
+{
+    manager->AddHotKey(ctrlAltH);
+
+    EXPECT_FALSE(DeliverNativeEvent({0xC0FF, MOD_CONTROL | MOD_ALT, 0x4F}));
+    EXPECT_TRUE(presses.empty());
+}
+
+TEST_F(HotKeyManagerTest, WithoutAHandlerAPressRaisesNothing)
+{
+    const uint16_t id = manager->AddHotKey(ctrlAltH);
+    manager->OnHotKeyPressed = nullptr;
+
+    EXPECT_FALSE(DeliverNativeEvent({id, MOD_CONTROL | MOD_ALT, 0x48}));
+}
+
+TEST_F(HotKeyManagerTest, ExceptionOfTheHandlerIsThrownAgainFromAnOrdinaryEvent)
+{
+    const uint16_t id = manager->AddHotKey(ctrlAltH);
+    manager->OnHotKeyPressed = [](TShortCut, uint16_t) { throw std::runtime_error("not a number"); };
+
+    EXPECT_NO_THROW(DeliverNativeEvent({id, MOD_CONTROL | MOD_ALT, 0x48}));
+    EXPECT_THROW(QCoreApplication::sendPostedEvents(manager.get()), std::runtime_error);
+}
+
+TEST(SplitShortCutTest, SplitsIntoVirtualKeyAndModifierFlags)
+{
+    const THotKeyManager::TSplitShortCut split =
+        THotKeyManager::SplitShortCut(scShift | scCtrl | scAlt | 0x70);
+    EXPECT_EQ(split.virtualKey, 0x70);
+    EXPECT_EQ(split.modifiers, MOD_SHIFT | MOD_CONTROL | MOD_ALT);
+    EXPECT_EQ(THotKeyManager::SplitShortCut(ctrlAltO).modifiers, MOD_CONTROL | MOD_ALT);
+}
+
+// The real thing: grabs on the X server of the test, presses from xdotool.
+class DesktopHotKeyTest : public ::testing::Test {
+protected:
+    DesktopHotKeyTest()
+    {
+        manager.OnHotKeyPressed = [this](TShortCut hotKey, uint16_t index) {
+            presses.push_back({hotKey, index});
+        };
+    }
+
+    bool WaitForPresses(size_t count)
+    {
+        return WaitUntil([&] { return presses.size() >= count; });
+    }
+
+    XServer& server = environment->desktop->server;
+    THotKeyManager manager;
+    std::vector<Press> presses;
+};
+
+TEST_F(DesktopHotKeyTest, CtrlAltHPressedAnywhereRaisesTheEvent)
+{
+    const uint16_t hide = manager.AddHotKey(ctrlAltH);
+    const uint16_t restore = manager.AddHotKey(ctrlAltO);
+    ASSERT_NE(hide, 0);
+    ASSERT_NE(restore, 0);
+
+    server.Run({"xdotool", "key", "ctrl+alt+h"});
+    server.Run({"xdotool", "key", "Num_Lock", "ctrl+alt+o", "Num_Lock"});
+
+    ASSERT_TRUE(WaitForPresses(2));
+    EXPECT_EQ(presses[0].hotKey, ctrlAltH);
+    EXPECT_EQ(presses[0].index, hide);
+    EXPECT_EQ(presses[1].hotKey, ctrlAltO);
+    EXPECT_EQ(presses[1].index, restore);
+}
+
+TEST_F(DesktopHotKeyTest, CombinationGrabbedByAnotherClientCannotBeAdded)
+{
+    xcb_connection_t* other = xcb_connect(server.Display().c_str(), nullptr);
+    X11HotKeys otherProgram(other);
+    ASSERT_TRUE(otherProgram.RegisterHotKey(0xC000, MOD_CONTROL | MOD_ALT, 0x4F));
+
+    EXPECT_EQ(manager.AddHotKey(ctrlAltO), 0);
+    EXPECT_EQ(AtomOf(ctrlAltO), 0);
+
+    ASSERT_TRUE(otherProgram.UnregisterHotKey(0xC000));
+    EXPECT_NE(manager.AddHotKey(ctrlAltO), 0);
+    xcb_disconnect(other);
+}
+
+TEST_F(DesktopHotKeyTest, RemovedHotKeyIsFreeForOtherClients)
+{
+    ASSERT_NE(manager.AddHotKey(ctrlAltH), 0);
+    ASSERT_TRUE(manager.RemoveHotKey(ctrlAltH));
+
+    xcb_connection_t* other = xcb_connect(server.Display().c_str(), nullptr);
+    X11HotKeys otherProgram(other);
+    EXPECT_TRUE(otherProgram.RegisterHotKey(0xC000, MOD_CONTROL | MOD_ALT, 0x48));
+    xcb_disconnect(other);
+}
+
+} // namespace
+} // namespace quietpane
