@@ -172,8 +172,7 @@ TEST_F(PageCommandsTest, PropertiesShowTheTitleAddressProtocolAndType)
 // A browser with nothing loaded offers no page to save, print or describe.
 class EmptyBrowserTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::TestApplication(); }
-
+    TQuietpaneApplication& application = test::TestApplication(); // before any widget
     QWidget host;
     TWebEngineBrowser browser{&host};
     RecordingMessageBoxes boxes;
