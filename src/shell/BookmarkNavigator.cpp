@@ -13,8 +13,30 @@
 
 namespace quietpane {
 
+namespace {
+
+// A navigator button as wide as its glyph and caption need and no wider: two captioned
+// buttons share the navigator's 110 pixels.
+class CompactButton final : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+    QSize sizeHint() const override
+    {
+        const QSize standard = QToolButton::sizeHint();
+        const int content = iconSize().width() + CaptionGap + fontMetrics().horizontalAdvance(text());
+        return {std::min(standard.width(), content + 2 * Margin), standard.height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+    static constexpr int CaptionGap = 4;
+    static constexpr int Margin = 3;
+};
+
+} // namespace
+
 TBookmarkNavigator::TBookmarkNavigator(QTableView& grid, QWidget* parent)
-    : QWidget(parent), grid_(grid), insertButton_(new QToolButton(this)), deleteButton_(new QToolButton(this))
+    : QWidget(parent), grid_(grid), insertButton_(new CompactButton(this)), deleteButton_(new CompactButton(this))
 {
     insertButton_->setObjectName(QStringLiteral("nbInsert"));
     deleteButton_->setObjectName(QStringLiteral("nbDelete"));
@@ -23,6 +45,8 @@ TBookmarkNavigator::TBookmarkNavigator(QTableView& grid, QWidget* parent)
     layout->setSpacing(0);
     for (QToolButton* button : {insertButton_, deleteButton_}) {
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setAutoRaise(true);
+        button->setIconSize(QSize(16, 16));
         layout->addWidget(button);
     }
     connect(insertButton_, &QToolButton::clicked, this, [this] { BtnClick(TNavigateBtn::nbInsert); });

@@ -10,10 +10,20 @@ namespace quietpane {
 
 namespace {
 
-// Edits a bookmark in place with a line that stops at the column's size.
+const QColor GridGrey(0x80, 0x80, 0x80);
+const QColor LightCell(0xf4, 0xf4, 0xf4);
+
+// Shows a bookmark on a light cell and edits it in place with a line that stops at the
+// column's size.
 class BookmarkCellEditor final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->backgroundBrush = LightCell;
+    }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -43,11 +53,15 @@ void DressBookmarkGrid(QTableView& grid, const QSqlTableModel& table)
     QFont bold = titles->font();
     bold.setBold(true);
     titles->setFont(bold);
+    // Titles start at the left, clear of the navigator on the right of the title row.
+    titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    grid.verticalHeader()->hide();
     grid.verticalHeader()->setDefaultSectionSize(grid.fontMetrics().height() + 4);
     grid.setItemDelegateForColumn(bookmark, new BookmarkCellEditor(&grid));
-    grid.setStyleSheet(QStringLiteral("QTableView { background-color: #808080; }"
-                                      "QTableView::item { background-color: #f0f0f0; color: black; }"
-                                      "QTableView::item:selected { background-color: #000080; color: white; }"));
+    // Colours through the palette: a style sheet would cut the grid off from the window's font.
+    QPalette colours = grid.palette();
+    colours.setColor(QPalette::Base, GridGrey);
+    grid.setPalette(colours);
     grid.setSelectionBehavior(QAbstractItemView::SelectRows);
     grid.setSelectionMode(QAbstractItemView::SingleSelection);
 }

@@ -17,6 +17,7 @@
 #include "shell/BookmarksPanel.h"
 #include "shell/PageCommands.h"
 #include "shell/ShellRules.h"
+#include "shell/WindowFont.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -89,6 +90,7 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     setObjectName(QStringLiteral("frmWeb"));
     setWindowTitle(QStringLiteral("Quietpane"));
     resize(880, 536);
+    setFont(WindowFont());
 
     auto* central = new QWidget(this);
     setCentralWidget(central);
@@ -273,6 +275,8 @@ void TfrmWeb::BuildBands()
     urls_->setInsertPolicy(QComboBox::NoInsert); // the list follows its own rules
     urls_->setMaxVisibleItems(8);
     urls_->setMinimumHeight(22);
+    // Typed keys reach the box itself, which hands them to its line past any filter of the line.
+    urls_->installEventFilter(this);
     urls_->lineEdit()->installEventFilter(this);
     addressBand->addWidget(urls_, 1);
     bands->addLayout(addressBand);
@@ -341,8 +345,6 @@ void TfrmWeb::BuildLeftColumn(QWidget* parent)
     layout->addWidget(groupBox1);
     dbGrid1_ = new QTableView(parent);
     dbGrid1_->setObjectName(QStringLiteral("DBGrid1"));
-    dbGrid1_->setStyleSheet(QStringLiteral("QTableView { background-color: #c0c0c0; }"));
-    dbGrid1_->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(dbGrid1_, 1);
     dbNavigator1_ = new TBookmarkNavigator(*dbGrid1_, dbGrid1_);
     dbNavigator1_->setObjectName(QStringLiteral("DBNavigator1"));
@@ -779,7 +781,7 @@ void TfrmWeb::keyPressEvent(QKeyEvent* event)
 bool TfrmWeb::eventFilter(QObject* watched, QEvent* event)
 {
     // UrlsKeyDown: Enter in the address box navigates; every other key is the box's.
-    if (watched == urls_->lineEdit() && event->type() == QEvent::KeyPress) {
+    if ((watched == urls_ || watched == urls_->lineEdit()) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             NavigateToAddress();

@@ -1,5 +1,7 @@
 #include "shell/frmAbout.h"
 
+#include "shell/WindowFont.h"
+
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -33,6 +35,8 @@ QLabel* AddText(QWidget* panel, const char* name, const QString& text, int left,
         font.setFamilies({QStringLiteral("Mistral"), QStringLiteral("Z003"), QStringLiteral("URW Chancery L")});
         font.setPixelSize(32);
         font.setBold(true);
+        // Stand-in script faces run wider than the original; the title must end before the version.
+        font.setStretch(QFont::SemiCondensed);
         label->setStyleSheet(QStringLiteral("color: purple;"));
         break;
     }
@@ -49,6 +53,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     setObjectName(QStringLiteral("About"));
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(366, 204);
+    setFont(WindowFont());
 
     // A lowered outer bevel around a raised inner one, both over the sky-blue panel.
     auto* panel = new QFrame(this);

@@ -170,6 +170,15 @@ TEST_F(BookmarksPanelTest, GridAndNavigatorAreDressedAsBookmarkColumn)
     EXPECT_EQ(Button("nbInsert")->toolTip(), QStringLiteral("Add Bookmark"));
     EXPECT_EQ(Button("nbDelete")->text(), QStringLiteral("Delete"));
     EXPECT_EQ(Button("nbDelete")->toolTip(), QStringLiteral("Delete Bookmark"));
+
+    // The navigator sits on the title row, right of the title, and shows its captions whole.
+    auto* navigator = window->findChild<QWidget*>("DBNavigator1");
+    EXPECT_EQ(navigator->size(), QSize(110, 18));
+    EXPECT_GE(navigator->x(), grid->horizontalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("Bookmark")));
+    for (const char* name : {"nbInsert", "nbDelete"})
+        EXPECT_GE(Button(name)->width(), Button(name)->iconSize().width() +
+                                             Button(name)->fontMetrics().horizontalAdvance(Button(name)->text()) + 8)
+            << name;
 }
 
 TEST_F(BookmarksPanelTest, AddingTheSamePageTwiceStoresTwoEqualRows)

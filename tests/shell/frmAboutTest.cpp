@@ -76,6 +76,15 @@ TEST_F(AboutTest, TextsStandAtTheirPlacesInTheirStyles)
             << expected.text;
     }
     EXPECT_EQ(Text(QStringLiteral("Quietpane Browser"))->font().pixelSize(), 32);
+    // Texts on one line stay apart.
+    auto rightEdge = [&](const char* text) {
+        const QLabel* label = Text(QString::fromLatin1(text));
+        return label->x() + label->fontMetrics().horizontalAdvance(label->text());
+    };
+    EXPECT_LT(rightEdge("Quietpane Browser"), 232);
+    EXPECT_LT(rightEdge("Hotkey 01:"), 90);
+    EXPECT_LT(rightEdge("Hotkey 02:"), 90);
+    EXPECT_LT(rightEdge("To bring Quietpane back."), 264);
 }
 
 TEST_F(AboutTest, OkButtonClosesTheBox)
