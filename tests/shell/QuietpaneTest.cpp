@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <thread>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace quietpane::test;
@@ -97,6 +98,33 @@ TEST_F(QuietpaneTest, ShowsItsMainWindowUnderAnXServer)
     })) << ReadFile(folder.Path() / "quietpane.log");
     EXPECT_TRUE(RegistryHoldsTheDatabasePath());
     EXPECT_TRUE(program->Running());
+}
+
+TEST_F(QuietpaneTest, MissingDatabaseEndsTheProgramWithAFailureStatus)
+{
+    fs::remove(programFolder() / "Quietpane.mdb");
+    XServer server(XServer::Options{.windowManager = true});
+    auto environment = server.Environment();
+    environment["QT_QPA_PLATFORM"] = "xcb";
+    auto program = Start(environment);
+    const std::string pid = std::to_string(program->Pid());
+    // Each box the program shows (the database's failure, then the failed table) is confirmed.
+    int status = -1;
+    ASSERT_TRUE(WaitFor([&] {
+        status = program->Wait(std::chrono::milliseconds(200));
+        if (status != -1)
+            return true;
+        try {
+            if (!server.Run({"xdotool", "search", "--onlyvisible", "--pid", pid, "--name", "."}).empty())
+                server.Run({"xdotool", "key", "Return"});
+        } catch (const std::exception&) {
+        }
+        return false;
+    })) << ReadFile(folder.Path() / "quietpane.log");
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(fs::exists(programFolder() / "Quietpane.mdb"));
+    EXPECT_FALSE(fs::exists(registryFile()));
 }
 
 } // namespace
