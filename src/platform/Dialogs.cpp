@@ -30,7 +30,8 @@ public:
         return dialog.exec() == QDialog::Accepted;
     }
 
-    void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter&)>& paint) override
+    void PrintPreview(QWidget* parent, QPrinter& printer,
+                      const std::function<void(QPrinter&)>& paint) override
     {
         QPrintPreviewDialog dialog(&printer, parent);
         QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,

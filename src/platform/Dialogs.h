@@ -23,7 +23,8 @@ public:
     virtual bool Print(QWidget* parent, QPrinter& printer) = 0;
     // The print preview; paint draws the document into the printer it is handed, as often as the
     // preview asks for it.
-    virtual void PrintPreview(QWidget* parent, QPrinter& printer, const std::function<void(QPrinter&)>& paint) = 0;
+    virtual void PrintPreview(QWidget* parent, QPrinter& printer,
+                              const std::function<void(QPrinter&)>& paint) = 0;
     // Shows the dialog modally and returns once it is closed.
     virtual void ShowModal(QDialog& dialog) = 0;
 };

@@ -12,10 +12,10 @@ struct TPageProperties {
     QString title;
     QString address;
     QString protocol;
-    QString type;         // the document's MIME type
+    QString type; // the document's MIME type
     QString characterSet;
     QString lastModified;
-    qint64 size = -1;     // bytes of the document; -1 when unknown
+    qint64 size = -1; // bytes of the document; -1 when unknown
 };
 
 // The readable name of the protocol an address uses ("HyperText Transfer Protocol").

@@ -116,7 +116,8 @@ void TWebEngineCommands::SaveAs()
                                  answer.Done();
                              }
                          };
-                         QObject::connect(download, &QWebEngineDownloadRequest::isFinishedChanged, &listening, report);
+                         QObject::connect(download, &QWebEngineDownloadRequest::isFinishedChanged, &listening,
+                                          report);
                          report();
                      });
     view_.page()->save(path, QWebEngineDownloadRequest::CompleteHtmlSaveFormat);

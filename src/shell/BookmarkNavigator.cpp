@@ -36,7 +36,8 @@ public:
 } // namespace
 
 TBookmarkNavigator::TBookmarkNavigator(QTableView& grid, QWidget* parent)
-    : QWidget(parent), grid_(grid), insertButton_(new CompactButton(this)), deleteButton_(new CompactButton(this))
+    : QWidget(parent), grid_(grid), insertButton_(new CompactButton(this)),
+      deleteButton_(new CompactButton(this))
 {
     insertButton_->setObjectName(QStringLiteral("nbInsert"));
     deleteButton_->setObjectName(QStringLiteral("nbDelete"));

@@ -32,7 +32,8 @@ QLabel* AddText(QWidget* panel, const char* name, const QString& text, int left,
         break;
     case TextStyle::Title:
         // A script face where the desktop has one; the desktop's own face otherwise.
-        font.setFamilies({QStringLiteral("Mistral"), QStringLiteral("Z003"), QStringLiteral("URW Chancery L")});
+        font.setFamilies(
+            {QStringLiteral("Mistral"), QStringLiteral("Z003"), QStringLiteral("URW Chancery L")});
         font.setPixelSize(32);
         font.setBold(true);
         // Stand-in script faces run wider than the original; the title must end before the version.

@@ -91,8 +91,8 @@ protected:
         const QString name = QStringLiteral("bookmarks-check");
         QStringList rows;
         {
-            QSqlDatabase database =
-                OpenSettingsDatabase(name, QString::fromStdString((folder.Path() / "Quietpane.mdb").string()));
+            QSqlDatabase database = OpenSettingsDatabase(
+                name, QString::fromStdString((folder.Path() / "Quietpane.mdb").string()));
             QSqlQuery query(QStringLiteral("SELECT Bookmark FROM Bookmark ORDER BY ID"), database);
             while (query.next())
                 rows.append(query.value(0).toString());
@@ -102,7 +102,10 @@ protected:
     }
 
     QComboBox* Urls() const { return window->findChild<QComboBox*>("Urls"); }
-    QToolButton* Button(const char* name) const { return window->findChild<QToolButton*>(QLatin1String(name)); }
+    QToolButton* Button(const char* name) const
+    {
+        return window->findChild<QToolButton*>(QLatin1String(name));
+    }
     QStringList AddressLines() const
     {
         QStringList lines;
@@ -143,7 +146,8 @@ protected:
         QWidget* viewport = grid->viewport();
         const QPoint where = grid->visualRect(Cell(row)).center();
         auto send = [&](QEvent::Type type, Qt::MouseButtons buttons) {
-            QMouseEvent event(type, where, viewport->mapToGlobal(where), Qt::LeftButton, buttons, Qt::NoModifier);
+            QMouseEvent event(type, where, viewport->mapToGlobal(where), Qt::LeftButton, buttons,
+                              Qt::NoModifier);
             QCoreApplication::sendEvent(viewport, &event);
         };
         send(QEvent::MouseButtonPress, Qt::LeftButton);
@@ -164,7 +168,8 @@ TEST_F(BookmarksPanelTest, GridAndNavigatorAreDressedAsBookmarkColumn)
 {
     EXPECT_EQ(grid->columnWidth(0), 0);
     EXPECT_EQ(grid->columnWidth(BookmarkColumn()), 200);
-    EXPECT_EQ(grid->model()->headerData(BookmarkColumn(), Qt::Horizontal).toString(), QStringLiteral("Bookmark"));
+    EXPECT_EQ(grid->model()->headerData(BookmarkColumn(), Qt::Horizontal).toString(),
+              QStringLiteral("Bookmark"));
     EXPECT_TRUE(grid->horizontalHeader()->font().bold());
     EXPECT_EQ(Button("nbInsert")->text(), QStringLiteral("Add"));
     EXPECT_EQ(Button("nbInsert")->toolTip(), QStringLiteral("Add Bookmark"));
@@ -174,10 +179,12 @@ TEST_F(BookmarksPanelTest, GridAndNavigatorAreDressedAsBookmarkColumn)
     // The navigator sits on the title row, right of the title, and shows its captions whole.
     auto* navigator = window->findChild<QWidget*>("DBNavigator1");
     EXPECT_EQ(navigator->size(), QSize(110, 18));
-    EXPECT_GE(navigator->x(), grid->horizontalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("Bookmark")));
+    EXPECT_GE(navigator->x(),
+              grid->horizontalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("Bookmark")));
     for (const char* name : {"nbInsert", "nbDelete"})
-        EXPECT_GE(Button(name)->width(), Button(name)->iconSize().width() +
-                                             Button(name)->fontMetrics().horizontalAdvance(Button(name)->text()) + 8)
+        EXPECT_GE(Button(name)->width(),
+                  Button(name)->iconSize().width() +
+                      Button(name)->fontMetrics().horizontalAdvance(Button(name)->text()) + 8)
             << name;
 }
 
@@ -222,7 +229,8 @@ TEST_F(BookmarksPanelTest, DeleteAsksFirstAndRemovesOnlyTheHighlightedRowOnOk)
 
     boxes.confirmAnswer = true;
     Button("nbDelete")->click();
-    EXPECT_EQ(Stored(), QStringList({QStringLiteral("http://a.example/"), QStringLiteral("http://c.example/")}));
+    EXPECT_EQ(Stored(),
+              QStringList({QStringLiteral("http://a.example/"), QStringLiteral("http://c.example/")}));
     EXPECT_EQ(grid->model()->rowCount(), 2);
     EXPECT_EQ(grid->model()->data(Cell(1)).toString(), QStringLiteral("http://c.example/"));
 }
@@ -235,13 +243,15 @@ TEST_F(BookmarksPanelTest, InPlaceEditIsStoredWhenTheRowIsLeft)
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->maxLength(), BookmarkMaxLength);
     grid->setCurrentIndex(Cell(1));
-    EXPECT_EQ(Stored(), QStringList({QStringLiteral("http://edited.example/"), QStringLiteral("http://b.example/")}));
+    EXPECT_EQ(Stored(),
+              QStringList({QStringLiteral("http://edited.example/"), QStringLiteral("http://b.example/")}));
 
     // An edit still open when a bookmark is added is ended and kept first.
     ASSERT_NE(EditCell(1, QStringLiteral("http://second.example/")), nullptr);
     Add(QStringLiteral("http://c.example/"));
-    EXPECT_EQ(Stored(), QStringList({QStringLiteral("http://edited.example/"), QStringLiteral("http://second.example/"),
-                                     QStringLiteral("http://c.example/")}));
+    EXPECT_EQ(Stored(),
+              QStringList({QStringLiteral("http://edited.example/"), QStringLiteral("http://second.example/"),
+                           QStringLiteral("http://c.example/")}));
 }
 
 TEST_F(BookmarksPanelTest, DoubleClickNavigatesAndMovesThatAddressToTheTop)
@@ -274,8 +284,9 @@ TEST_F(BookmarksPanelTest, BookmarksOutliveTheWindow)
     EXPECT_EQ(grid->model()->data(Cell(1)).toString(), QStringLiteral("http://c.example/"));
     // The new run keeps adding after them.
     Add(QStringLiteral("http://d.example/"));
-    EXPECT_EQ(Stored(), QStringList({QStringLiteral("http://edited.example/"), QStringLiteral("http://c.example/"),
-                                     QStringLiteral("http://d.example/")}));
+    EXPECT_EQ(Stored(),
+              QStringList({QStringLiteral("http://edited.example/"), QStringLiteral("http://c.example/"),
+                           QStringLiteral("http://d.example/")}));
 }
 
 } // namespace

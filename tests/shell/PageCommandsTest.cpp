@@ -161,11 +161,11 @@ TEST_F(PageCommandsTest, PropertiesShowTheTitleAddressProtocolAndType)
 {
     Trigger("Properties1");
     EXPECT_EQ(dialogs.shownDialogs, QStringList{QStringLiteral("PageProperties")});
-    for (const QString& expected : {QString::fromLatin1(PageTitle), Address(),
-                                    QStringLiteral("HyperText Transfer Protocol"), QStringLiteral("text/html"),
-                                    QStringLiteral("UTF-8")})
-        EXPECT_TRUE(dialogs.shownTexts.contains(expected)) << expected.toStdString() << " not in "
-                                                           << dialogs.shownTexts.join(" | ").toStdString();
+    for (const QString& expected :
+         {QString::fromLatin1(PageTitle), Address(), QStringLiteral("HyperText Transfer Protocol"),
+          QStringLiteral("text/html"), QStringLiteral("UTF-8")})
+        EXPECT_TRUE(dialogs.shownTexts.contains(expected))
+            << expected.toStdString() << " not in " << dialogs.shownTexts.join(" | ").toStdString();
     EXPECT_TRUE(boxes.errors.isEmpty());
 }
 

@@ -61,7 +61,10 @@ std::pair<int32_t, int32_t> BitmapSize(const std::filesystem::path& file)
 
 class ScreenCaptureTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { desktop = std::make_unique<XApplication<TQuietpaneApplication>>(XServer::Options{}); }
+    static void SetUpTestSuite()
+    {
+        desktop = std::make_unique<XApplication<TQuietpaneApplication>>(XServer::Options{});
+    }
     static void TearDownTestSuite() { desktop.reset(); }
 
     void SetUp() override
@@ -80,7 +83,10 @@ protected:
 
     std::filesystem::path ScreenFolder() const { return folder.Path() / "Screen"; }
     QString Proposed() const { return QString::fromStdString((ScreenFolder() / "ScreenDump.bmp").string()); }
-    void Capture() { RunGuarded([&] { window->findChild<QAction*>("SaveScreentoFile1")->trigger(); }); }
+    void Capture()
+    {
+        RunGuarded([&] { window->findChild<QAction*>("SaveScreentoFile1")->trigger(); });
+    }
 
     static inline std::unique_ptr<XApplication<TQuietpaneApplication>> desktop;
     TempDir folder;

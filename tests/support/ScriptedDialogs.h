@@ -20,7 +20,8 @@ public:
     ScriptedDialogs(const ScriptedDialogs&) = delete;
     ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
-    QString SaveFileName(QWidget*, const QString& proposedName, const QString& filter, bool confirmOverwrite) override
+    QString SaveFileName(QWidget*, const QString& proposedName, const QString& filter,
+                         bool confirmOverwrite) override
     {
         proposedNames.append(proposedName);
         filters.append(filter);
@@ -50,7 +51,7 @@ public:
             shownTexts.append(label->text());
     }
 
-    QString saveAnswer;    // empty: the user cancels
+    QString saveAnswer; // empty: the user cancels
     bool printAnswer = true;
     QString pdfFile;
     QStringList proposedNames, filters, shownDialogs, shownTexts;
