@@ -6,6 +6,7 @@
 #include "shell/formWeb.h"
 
 #include "support/QtTestSupport.h"
+#include "support/ShellDoubles.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -27,36 +28,6 @@ using quietpane::test::TempDir;
 
 namespace {
 
-// A browser without an engine: each navigation is reported at once.
-class ReportingBrowser final : public TBrowserControl {
-public:
-    explicit ReportingBrowser(QWidget* parent) : widget_(new QWidget(parent)) {}
-
-    QWidget* Widget() override { return widget_; }
-    void Navigate(const QString& url, int, int, int, int) override
-    {
-        navigated.append(url);
-        OnBeforeNavigate2(url, true);
-    }
-    void GoBack() override {}
-    void GoForward() override {}
-    void Stop() override {}
-    void Refresh() override {}
-    int QueryStatusWB(int) override { return 0; }
-    void ExecWB(int, int) override {}
-    QString LocationURL() const override { return navigated.isEmpty() ? QString() : navigated.last(); }
-
-    QStringList navigated;
-
-private:
-    QWidget* widget_;
-};
-
-class QuietRegistry final : public Registry {
-public:
-    bool WriteString(const std::string&, const std::string&) override { return true; }
-};
-
 class BookmarksPanelTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -73,7 +44,7 @@ protected:
         TfrmWebSetup setup;
         setup.programFolder = QString::fromStdString(folder.Path().string());
         setup.createBrowser = [this](QWidget* parent) {
-            auto created = std::make_unique<ReportingBrowser>(parent);
+            auto created = std::make_unique<test::ReportingBrowser>(parent);
             browser = created.get();
             return created;
         };
@@ -157,9 +128,9 @@ protected:
     }
 
     TempDir folder;
-    QuietRegistry registry;
+    test::AcceptingRegistry registry;
     RecordingMessageBoxes boxes;
-    ReportingBrowser* browser = nullptr;
+    test::ReportingBrowser* browser = nullptr;
     std::unique_ptr<TfrmWeb> window;
     QTableView* grid = nullptr;
 };

@@ -8,6 +8,7 @@
 
 #include "support/QtTestSupport.h"
 #include "support/ScriptedDialogs.h"
+#include "support/ShellDoubles.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -29,11 +30,6 @@ using quietpane::test::WaitUntil;
 namespace {
 
 constexpr const char* PageTitle = "Pages of Quietpane";
-
-class AcceptingRegistry final : public Registry {
-public:
-    bool WriteString(const std::string&, const std::string&) override { return true; }
-};
 
 // The number of pages pdfinfo finds in the file; -1 when it can't read it.
 int PdfPageCount(const std::filesystem::path& pdf, const TempDir& scratch)
@@ -90,7 +86,7 @@ protected:
     TempDir program, pages, output;
     int port = 0;
     std::unique_ptr<ChildProcess> server;
-    AcceptingRegistry registry;
+    test::AcceptingRegistry registry;
     RecordingMessageBoxes boxes;
     ScriptedDialogs dialogs;
     std::unique_ptr<TfrmWeb> window;

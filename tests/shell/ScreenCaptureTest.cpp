@@ -6,6 +6,7 @@
 
 #include "support/QtTestSupport.h"
 #include "support/ScriptedDialogs.h"
+#include "support/ShellDoubles.h"
 #include "support/XApplication.h"
 
 #include <QAction>
@@ -24,28 +25,6 @@ using quietpane::test::XApplication;
 using quietpane::test::XServer;
 
 namespace {
-
-class StillBrowser final : public TBrowserControl {
-public:
-    explicit StillBrowser(QWidget* parent) : widget_(new QWidget(parent)) {}
-    QWidget* Widget() override { return widget_; }
-    void Navigate(const QString&, int, int, int, int) override {}
-    void GoBack() override {}
-    void GoForward() override {}
-    void Stop() override {}
-    void Refresh() override {}
-    int QueryStatusWB(int) override { return 0; }
-    void ExecWB(int, int) override {}
-    QString LocationURL() const override { return {}; }
-
-private:
-    QWidget* widget_;
-};
-
-class QuietRegistry final : public Registry {
-public:
-    bool WriteString(const std::string&, const std::string&) override { return true; }
-};
 
 // Width and height from a BMP file's header; {0, 0} when the file is no bitmap.
 std::pair<int32_t, int32_t> BitmapSize(const std::filesystem::path& file)
@@ -72,7 +51,9 @@ protected:
         std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, folder.Path() / "Quietpane.mdb");
         TfrmWebSetup setup;
         setup.programFolder = QString::fromStdString(folder.Path().string());
-        setup.createBrowser = [](QWidget* parent) { return std::make_unique<StillBrowser>(parent); };
+        setup.createBrowser = [](QWidget* parent) {
+            return std::make_unique<test::ReportingBrowser>(parent);
+        };
         setup.registry = &registry;
         setup.internetAutodial = [] { return true; };
         window = std::make_unique<TfrmWeb>(setup);
@@ -90,7 +71,7 @@ protected:
 
     static inline std::unique_ptr<XApplication<TQuietpaneApplication>> desktop;
     TempDir folder;
-    QuietRegistry registry;
+    test::AcceptingRegistry registry;
     RecordingMessageBoxes boxes;
     ScriptedDialogs dialogs;
     std::unique_ptr<TfrmWeb> window;

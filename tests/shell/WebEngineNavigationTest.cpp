@@ -178,7 +178,8 @@ TEST_F(WebEngineNavigationTest, BackBeyondTheEnginesTravelListIsRefusedByTheEngi
     EXPECT_THROW(window->WebBrowser1().GoBack(), EBrowserError);
     EXPECT_THROW(window->WebBrowser1().GoForward(), EBrowserError);
     // A loaded page can be printed.
-    EXPECT_EQ(window->WebBrowser1().QueryStatusWB(6), TBrowserControl::CommandSupported | TBrowserControl::CommandEnabled);
+    EXPECT_EQ(window->WebBrowser1().QueryStatusWB(6),
+              TBrowserControl::CommandSupported | TBrowserControl::CommandEnabled);
 }
 
 } // namespace

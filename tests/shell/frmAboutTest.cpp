@@ -6,6 +6,7 @@
 
 #include "support/QtTestSupport.h"
 #include "support/ScriptedDialogs.h"
+#include "support/ShellDoubles.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -107,16 +108,11 @@ TEST_F(AboutTest, OpensCentredOnTheScreen)
     about.AboutOKClick();
 }
 
-class QuietRegistry final : public Registry {
-public:
-    bool WriteString(const std::string&, const std::string&) override { return true; }
-};
-
 TEST_F(AboutTest, HelpAboutShowsTheBoxModally)
 {
     test::TempDir folder;
     std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, folder.Path() / "Quietpane.mdb");
-    QuietRegistry registry;
+    test::AcceptingRegistry registry;
     test::RecordingMessageBoxes boxes;
     TfrmWebSetup setup;
     setup.programFolder = QString::fromStdString(folder.Path().string());
