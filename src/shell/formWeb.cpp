@@ -89,7 +89,6 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmWeb"));
     setWindowTitle(QStringLiteral("Quietpane"));
-    resize(880, 536);
     setFont(WindowFont());
 
     auto* central = new QWidget(this);
@@ -110,6 +109,8 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     };
 
     BuildMenus();
+    // The client area is 880 x 536 below the menu bar, which lies outside it.
+    resize(880, 536 + menuBar()->sizeHint().height());
     BuildBands();
     columns->addWidget(coolBar1_);
     auto* body = new QHBoxLayout;

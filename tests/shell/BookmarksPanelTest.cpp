@@ -159,6 +159,17 @@ TEST_F(BookmarksPanelTest, GridAndNavigatorAreDressedAsBookmarkColumn)
             << name;
 }
 
+TEST_F(BookmarksPanelTest, GridFillsTheLeftColumnDownToTheStatusBar)
+{
+    const QWidget* client = window->centralWidget();
+    const QWidget* statusBar = window->findChild<QWidget*>("StatusBar1");
+    EXPECT_EQ(QSize(client->width(), client->height() + statusBar->height()), QSize(880, 536));
+    const QRect place(grid->mapTo(window.get(), QPoint(0, 0)), grid->size());
+    EXPECT_EQ(place.left(), 0);
+    EXPECT_EQ(place.width(), 201);
+    EXPECT_EQ(place.bottom() + 1, statusBar->geometry().top());
+}
+
 TEST_F(BookmarksPanelTest, AddingTheSamePageTwiceStoresTwoEqualRows)
 {
     Add(QStringLiteral("http://a.example/"));
