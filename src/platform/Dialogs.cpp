@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -9,6 +10,16 @@
 namespace quietpane {
 
 namespace {
+
+// A dialog is the user's to work in: while it is open the pointer is an arrow, even when the
+// command that opened it shows the hourglass; the hourglass comes back when it closes.
+class ArrowWhileOpen {
+public:
+    ArrowWhileOpen() { QGuiApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~ArrowWhileOpen() { QGuiApplication::restoreOverrideCursor(); }
+    ArrowWhileOpen(const ArrowWhileOpen&) = delete;
+    ArrowWhileOpen& operator=(const ArrowWhileOpen&) = delete;
+};
 
 class QtDialogs final : public TDialogs {
 public:
@@ -19,6 +30,7 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
         dialog.selectFile(proposedName);
+        ArrowWhileOpen arrow;
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         return dialog.selectedFiles().constFirst();
@@ -27,6 +39,7 @@ public:
     bool Print(QWidget* parent, QPrinter& printer) override
     {
         QPrintDialog dialog(&printer, parent);
+        ArrowWhileOpen arrow;
         return dialog.exec() == QDialog::Accepted;
     }
 
@@ -36,10 +49,15 @@ public:
         QPrintPreviewDialog dialog(&printer, parent);
         QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                          [&paint](QPrinter* target) { paint(*target); });
+        ArrowWhileOpen arrow;
         dialog.exec();
     }
 
-    void ShowModal(QDialog& dialog) override { dialog.exec(); }
+    void ShowModal(QDialog& dialog) override
+    {
+        ArrowWhileOpen arrow;
+        dialog.exec();
+    }
 };
 
 TDialogs* replacementDialogs = nullptr;

@@ -717,7 +717,7 @@ void TfrmWeb::HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t)
 
 void TfrmWeb::DBNavigator1Click(TNavigateBtn button)
 {
-    if (button != TNavigateBtn::nbInsert)
+    if (button != TNavigateBtn::nbInsert || !bookmarkBinding_)
         return;
     // The new row takes the address box's text, as much of it as the column holds.
     dbUrls_->setText(BookmarkText(urls_->currentText()));
