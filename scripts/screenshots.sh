@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Shows what a person sees: starts Xvfb with openbox, runs the built program beside a copy of its
-# delivered database, opens its windows one after another and takes a screenshot of each.
+# delivered database, opens its windows and dialogs one after another and takes a screenshot of each:
+# main window, hotkey panel, About box, page properties, save dialog and print preview.
 # Usage: scripts/screenshots.sh [OUTPUT_FOLDER]   (default: build/screenshots)
 # Needs a built build/ (scripts/build.sh build), Xvfb, openbox, xdotool and imagemagick.
 set -euo pipefail
@@ -84,6 +85,8 @@ secret_keys=(185 88)
 hotkey_close=(538 267)
 tool_print=(161 36)
 help_menu=(200 10)
+file_menu=(19 10)
+go_menu=(126 10)
 
 # The local page through the address box.
 click "${address[@]}"
@@ -105,6 +108,18 @@ click "${help_menu[@]}"
 xdotool key Down Return
 shot about-box
 xdotool key Return
+sleep 0.5
+
+click "${go_menu[@]}"
+xdotool key Down Down Down Return
+shot page-properties 2
+xdotool key Return
+sleep 0.5
+
+click "${file_menu[@]}"
+xdotool key Down Down Down Return
+shot save-as 2
+xdotool key Escape
 sleep 0.5
 
 click "${tool_print[@]}"
