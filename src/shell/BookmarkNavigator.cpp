@@ -104,11 +104,7 @@ void TBookmarkNavigator::Delete()
         throw EDatabaseError(reason.toStdString());
     }
     // The table keeps a blank line for a deleted row until it is read again.
-    const int row = current.row();
-    if (!model->select())
-        throw EDatabaseError(model->lastError().text().toStdString());
-    if (model->rowCount() > 0)
-        grid_.setCurrentIndex(model->index(std::min(row, model->rowCount() - 1), current.column()));
+    ReadAgain(*model, current.row(), current.column());
 }
 
 void TBookmarkNavigator::Post()
@@ -116,18 +112,23 @@ void TBookmarkNavigator::Post()
     QSqlTableModel* model = Model();
     if (!model || !model->isDirty())
         return;
-    const int row = grid_.currentIndex().row();
-    const int column = std::max(grid_.currentIndex().column(), 0);
+    const QModelIndex current = grid_.currentIndex();
     if (!model->submitAll()) {
         const QString reason = model->lastError().text();
         model->revertAll();
         throw EDatabaseError(reason.toStdString());
     }
     // Read back, so a new row carries the key the database gave it and can be edited later.
-    if (!model->select())
-        throw EDatabaseError(model->lastError().text().toStdString());
-    if (row >= 0 && model->rowCount() > 0)
-        grid_.setCurrentIndex(model->index(std::min(row, model->rowCount() - 1), column));
+    if (current.isValid())
+        ReadAgain(*model, current.row(), current.column());
+}
+
+void TBookmarkNavigator::ReadAgain(QSqlTableModel& model, int row, int column)
+{
+    if (!model.select())
+        throw EDatabaseError(model.lastError().text().toStdString());
+    if (model.rowCount() > 0)
+        grid_.setCurrentIndex(model.index(std::min(row, model.rowCount() - 1), column));
 }
 
 } // namespace quietpane

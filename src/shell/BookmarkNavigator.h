@@ -34,6 +34,8 @@ public:
 
 private:
     QSqlTableModel* Model() const;
+    // Reads the table again and makes the row (or the last one) current.
+    void ReadAgain(QSqlTableModel& model, int row, int column);
 
     QTableView& grid_;
     QToolButton* insertButton_;
