@@ -1,5 +1,7 @@
 #include "platform/WebEngineBrowser.h"
 
+#include "platform/WebEngineCommands.h"
+
 #include <QUrl>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
@@ -30,7 +32,8 @@ private:
 
 } // namespace
 
-TWebEngineBrowser::TWebEngineBrowser(QWidget* parent) : view_(std::make_unique<QWebEngineView>(parent))
+TWebEngineBrowser::TWebEngineBrowser(QWidget* parent)
+    : view_(std::make_unique<QWebEngineView>(parent)), commands_(std::make_unique<TWebEngineCommands>(*view_))
 {
     view_->setObjectName(QStringLiteral("WebBrowser1"));
     view_->setPage(new NavigationReportingPage(*this, view_.get()));
@@ -92,15 +95,14 @@ void TWebEngineBrowser::Refresh()
     view_->reload();
 }
 
-int TWebEngineBrowser::QueryStatusWB(int)
+int TWebEngineBrowser::QueryStatusWB(int command)
 {
-    // Save as, print, print preview and properties come with the page commands.
-    return 0;
+    return commands_->QueryStatus(command);
 }
 
-void TWebEngineBrowser::ExecWB(int command, int)
+void TWebEngineBrowser::ExecWB(int command, int option)
 {
-    throw EBrowserError("Command " + std::to_string(command) + " is not supported.");
+    commands_->Execute(command, option);
 }
 
 QString TWebEngineBrowser::LocationURL() const

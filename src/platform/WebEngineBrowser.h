@@ -8,6 +8,8 @@ class QWebEngineView;
 
 namespace quietpane {
 
+class TWebEngineCommands;
+
 // The browser control on Qt WebEngine. Every navigation request is reported through
 // OnBeforeNavigate2 and accepted; a finished load reports progress -1.
 class TWebEngineBrowser final : public TBrowserControl {
@@ -27,6 +29,7 @@ public:
 
 private:
     std::unique_ptr<QWebEngineView> view_; // a child of the parent widget, destroyed first
+    std::unique_ptr<TWebEngineCommands> commands_;
 };
 
 } // namespace quietpane

@@ -9,10 +9,35 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace quietpane {
 
+namespace {
+
+// A navigator button as wide as its glyph and caption need and no wider: two captioned
+// buttons share the navigator's 110 pixels.
+class CompactButton final : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+    QSize sizeHint() const override
+    {
+        const QSize standard = QToolButton::sizeHint();
+        const int content = iconSize().width() + CaptionGap + fontMetrics().horizontalAdvance(text());
+        return {std::min(standard.width(), content + 2 * Margin), standard.height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+    static constexpr int CaptionGap = 4;
+    static constexpr int Margin = 3;
+};
+
+} // namespace
+
 TBookmarkNavigator::TBookmarkNavigator(QTableView& grid, QWidget* parent)
-    : QWidget(parent), grid_(grid), insertButton_(new QToolButton(this)), deleteButton_(new QToolButton(this))
+    : QWidget(parent), grid_(grid), insertButton_(new CompactButton(this)),
+      deleteButton_(new CompactButton(this))
 {
     insertButton_->setObjectName(QStringLiteral("nbInsert"));
     deleteButton_->setObjectName(QStringLiteral("nbDelete"));
@@ -21,10 +46,12 @@ TBookmarkNavigator::TBookmarkNavigator(QTableView& grid, QWidget* parent)
     layout->setSpacing(0);
     for (QToolButton* button : {insertButton_, deleteButton_}) {
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setAutoRaise(true);
+        button->setIconSize(QSize(16, 16));
         layout->addWidget(button);
     }
-    connect(insertButton_, &QToolButton::clicked, this, &TBookmarkNavigator::Insert);
-    connect(deleteButton_, &QToolButton::clicked, this, &TBookmarkNavigator::Delete);
+    connect(insertButton_, &QToolButton::clicked, this, [this] { BtnClick(TNavigateBtn::nbInsert); });
+    connect(deleteButton_, &QToolButton::clicked, this, [this] { BtnClick(TNavigateBtn::nbDelete); });
 }
 
 QSqlTableModel* TBookmarkNavigator::Model() const
@@ -32,11 +59,31 @@ QSqlTableModel* TBookmarkNavigator::Model() const
     return qobject_cast<QSqlTableModel*>(grid_.model());
 }
 
+void TBookmarkNavigator::BtnClick(TNavigateBtn button)
+{
+    switch (button) {
+    case TNavigateBtn::nbInsert:
+        Insert();
+        break;
+    case TNavigateBtn::nbDelete:
+        Delete();
+        break;
+    case TNavigateBtn::nbPost:
+        Post();
+        break;
+    }
+    if (OnClick)
+        OnClick(button);
+}
+
 void TBookmarkNavigator::Insert()
 {
     QSqlTableModel* model = Model();
     if (!model)
         return;
+    // An edit still open in the grid is ended first: leaving the row commits it.
+    grid_.setCurrentIndex(QModelIndex());
+    Post();
     const int row = model->rowCount();
     if (!model->insertRow(row))
         throw EDatabaseError(model->lastError().text().toStdString());
@@ -56,6 +103,32 @@ void TBookmarkNavigator::Delete()
         model->revertAll();
         throw EDatabaseError(reason.toStdString());
     }
+    // The table keeps a blank line for a deleted row until it is read again.
+    ReadAgain(*model, current.row(), current.column());
+}
+
+void TBookmarkNavigator::Post()
+{
+    QSqlTableModel* model = Model();
+    if (!model || !model->isDirty())
+        return;
+    const QModelIndex current = grid_.currentIndex();
+    if (!model->submitAll()) {
+        const QString reason = model->lastError().text();
+        model->revertAll();
+        throw EDatabaseError(reason.toStdString());
+    }
+    // Read back, so a new row carries the key the database gave it and can be edited later.
+    if (current.isValid())
+        ReadAgain(*model, current.row(), current.column());
+}
+
+void TBookmarkNavigator::ReadAgain(QSqlTableModel& model, int row, int column)
+{
+    if (!model.select())
+        throw EDatabaseError(model.lastError().text().toStdString());
+    if (model.rowCount() > 0)
+        grid_.setCurrentIndex(model.index(std::min(row, model.rowCount() - 1), column));
 }
 
 } // namespace quietpane

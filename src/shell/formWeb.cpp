@@ -5,6 +5,8 @@
 #include "net/IdGlobal.h"
 #include "platform/EventPump.h"
 #include "platform/GuardedApplication.h"
+#include "platform/BrowserCommands.h"
+#include "platform/Dialogs.h"
 #include "platform/InternetAutodial.h"
 #include "platform/LocalAddresses.h"
 #include "platform/MessageBoxes.h"
@@ -13,12 +15,16 @@
 #include "platform/WindowHiding.h"
 #include "shell/AddressList.h"
 #include "shell/BookmarkNavigator.h"
+#include "shell/BookmarksPanel.h"
+#include "shell/PageCommands.h"
 #include "shell/ShellRules.h"
+#include "shell/WindowFont.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDataWidgetMapper>
+#include <QDialog>
 #include <QDir>
 #include <QFrame>
 #include <QGroupBox>
@@ -84,7 +90,7 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmWeb"));
     setWindowTitle(QStringLiteral("Quietpane"));
-    resize(880, 536);
+    setFont(WindowFont());
     idAntiFreeze1_.MessagePump = PumpQtEvents;
 
     auto* central = new QWidget(this);
@@ -105,6 +111,8 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     };
 
     BuildMenus();
+    // The client area is 880 x 536 below the menu bar, which lies outside it.
+    resize(880, 536 + menuBar()->sizeHint().height());
     BuildBands();
     columns->addWidget(coolBar1_);
     auto* body = new QHBoxLayout;
@@ -162,10 +170,11 @@ TfrmWeb::~TfrmWeb()
 void TfrmWeb::BuildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    AddEntry(file, "PrintPreview", QStringLiteral("Print Preview"));
-    AddEntry(file, "Print1", QStringLiteral("Print"));
+    connect(AddEntry(file, "PrintPreview", QStringLiteral("Print Preview")), &QAction::triggered, this,
+            &TfrmWeb::PrintPreviewClick);
+    connect(AddEntry(file, "Print1", QStringLiteral("Print")), &QAction::triggered, this, &TfrmWeb::Print1Click);
     file->addSeparator();
-    AddEntry(file, "SaveAs1", QStringLiteral("Save As"));
+    connect(AddEntry(file, "SaveAs1", QStringLiteral("Save As")), &QAction::triggered, this, &TfrmWeb::SaveAs1Click);
     file->addSeparator();
     connect(AddEntry(file, "Exit1", QStringLiteral("Exit")), &QAction::triggered, this, &TfrmWeb::Exit1Click);
 
@@ -191,6 +200,7 @@ void TfrmWeb::BuildMenus()
     });
     // "Bookmark" stays ticked: the menu's own flip is undone.
     connect(bookmark, &QAction::triggered, bookmark, [bookmark] { bookmark->setChecked(true); });
+    connect(bookmark, &QAction::triggered, this, &TfrmWeb::Bookmark1Click);
     view->addSeparator();
     connect(AddEntry(view, "Stop1", QStringLiteral("Stop")), &QAction::triggered, this, &TfrmWeb::Stop1Click);
     connect(AddEntry(view, "Refresh1", QStringLiteral("Refresh")), &QAction::triggered, this,
@@ -201,12 +211,14 @@ void TfrmWeb::BuildMenus()
     connect(AddEntry(go, "Forward1", QStringLiteral("Forward")), &QAction::triggered, this,
             &TfrmWeb::Forward1Click);
     go->addSeparator();
-    AddEntry(go, "Properties1", QStringLiteral("Properties"));
+    connect(AddEntry(go, "Properties1", QStringLiteral("Properties")), &QAction::triggered, this,
+            &TfrmWeb::Properties1Click);
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
     connect(AddEntry(tools, "Email1", QStringLiteral("Email")), &QAction::triggered, this,
             &TfrmWeb::Email1Click);
-    AddEntry(tools, "SaveScreentoFile1", QStringLiteral("Save Screen to File"));
+    connect(AddEntry(tools, "SaveScreentoFile1", QStringLiteral("Save Screen to File")), &QAction::triggered, this,
+            &TfrmWeb::SaveScreentoFile1Click);
     connect(AddEntry(tools, "HotKeys1", QStringLiteral("Hot Keys")), &QAction::triggered, this,
             &TfrmWeb::HotKeys1Click);
 
@@ -235,7 +247,8 @@ void TfrmWeb::BuildBands()
         AddToolButton(toolBar1_, "ToolStop", QStyle::SP_BrowserStop, QStringLiteral("Stop"));
     QToolButton* toolRefresh =
         AddToolButton(toolBar1_, "ToolRefresh", QStyle::SP_BrowserReload, QStringLiteral("Refresh"));
-    AddToolButton(toolBar1_, "ToolPrint", QStyle::SP_FileDialogDetailedView, QStringLiteral("Print"));
+    QToolButton* toolPrint =
+        AddToolButton(toolBar1_, "ToolPrint", QStyle::SP_FileDialogDetailedView, QStringLiteral("Print"));
     toolBar1_->addSeparator();
     auto* toolExit = new QToolButton(toolBar1_);
     toolExit->setObjectName(QStringLiteral("ToolExit"));
@@ -253,6 +266,7 @@ void TfrmWeb::BuildBands()
     connect(toolPageForward_, &QToolButton::clicked, this, &TfrmWeb::Forward1Click);
     connect(toolStop, &QToolButton::clicked, this, &TfrmWeb::Stop1Click);
     connect(toolRefresh, &QToolButton::clicked, this, &TfrmWeb::Refresh1Click);
+    connect(toolPrint, &QToolButton::clicked, this, &TfrmWeb::PrintPreviewClick);
     connect(toolExit, &QToolButton::clicked, this, &TfrmWeb::Exit1Click);
     bands->addWidget(toolBar1_);
 
@@ -264,6 +278,8 @@ void TfrmWeb::BuildBands()
     urls_->setInsertPolicy(QComboBox::NoInsert); // the list follows its own rules
     urls_->setMaxVisibleItems(8);
     urls_->setMinimumHeight(22);
+    // Typed keys reach the box itself, which hands them to its line past any filter of the line.
+    urls_->installEventFilter(this);
     urls_->lineEdit()->installEventFilter(this);
     addressBand->addWidget(urls_, 1);
     bands->addLayout(addressBand);
@@ -332,8 +348,6 @@ void TfrmWeb::BuildLeftColumn(QWidget* parent)
     layout->addWidget(groupBox1);
     dbGrid1_ = new QTableView(parent);
     dbGrid1_->setObjectName(QStringLiteral("DBGrid1"));
-    dbGrid1_->setStyleSheet(QStringLiteral("QTableView { background-color: #c0c0c0; }"));
-    dbGrid1_->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(dbGrid1_, 1);
     dbNavigator1_ = new TBookmarkNavigator(*dbGrid1_, dbGrid1_);
     dbNavigator1_->setObjectName(QStringLiteral("DBNavigator1"));
@@ -434,7 +448,9 @@ void TfrmWeb::ActivateTables()
     bookmarkTable_ = openTable(QStringLiteral("Bookmark"));
     bookmarkTable_->setEditStrategy(QSqlTableModel::OnRowChange);
     dbGrid1_->setModel(bookmarkTable_);
-    dbGrid1_->setColumnWidth(bookmarkTable_->fieldIndex(QStringLiteral("ID")), 0);
+    DressBookmarkGrid(*dbGrid1_, *bookmarkTable_);
+    connect(dbGrid1_, &QTableView::doubleClicked, this, &TfrmWeb::DBGrid1DblClick);
+    dbNavigator1_->OnClick = [this](TNavigateBtn button) { DBNavigator1Click(button); };
     bookmarkBinding_ = new QDataWidgetMapper(this);
     bookmarkBinding_->setModel(bookmarkTable_);
     bookmarkBinding_->addMapping(dbUrls_, bookmarkTable_->fieldIndex(QStringLiteral("Bookmark")));
@@ -508,8 +524,8 @@ void TfrmWeb::Email1Click()
 
 void TfrmWeb::About1Click()
 {
-    if (aboutBox_)
-        aboutBox_->show();
+    if (auto* box = qobject_cast<QDialog*>(aboutBox_))
+        Dialogs().ShowModal(*box);
 }
 
 void TfrmWeb::ShowBusy(bool busy)
@@ -701,6 +717,57 @@ void TfrmWeb::HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t)
         hide();
 }
 
+void TfrmWeb::DBNavigator1Click(TNavigateBtn button)
+{
+    if (button != TNavigateBtn::nbInsert || !bookmarkBinding_)
+        return;
+    // The new row takes the address box's text, as much of it as the column holds.
+    dbUrls_->setText(BookmarkText(urls_->currentText()));
+    bookmarkBinding_->submit();
+    dbNavigator1_->BtnClick(TNavigateBtn::nbPost);
+}
+
+void TfrmWeb::DBGrid1DblClick()
+{
+    urls_->setEditText(dbUrls_->text());
+    NavigateToAddress();
+}
+
+void TfrmWeb::Bookmark1Click()
+{
+    dbNavigator1_->BtnClick(TNavigateBtn::nbInsert);
+}
+
+void TfrmWeb::ExecuteBrowserCommand(int command, int option)
+{
+    quietpane::ExecuteBrowserCommand(*webBrowser1_, command, option);
+}
+
+void TfrmWeb::PrintPreviewClick()
+{
+    ExecuteBrowserCommand(CommandPrintPreview, OptionDoDefault);
+}
+
+void TfrmWeb::Print1Click()
+{
+    ExecuteBrowserCommand(CommandPrint, OptionDoDefault);
+}
+
+void TfrmWeb::SaveAs1Click()
+{
+    ExecuteBrowserCommand(CommandSaveAs, OptionDoDefault);
+}
+
+void TfrmWeb::Properties1Click()
+{
+    ShowPageProperties(*webBrowser1_);
+}
+
+void TfrmWeb::SaveScreentoFile1Click()
+{
+    SaveScreenToFile(this, screenFolder_);
+}
+
 void TfrmWeb::keyPressEvent(QKeyEvent* event)
 {
     if (event->modifiers() == Qt::AltModifier && event->key() == Qt::Key_Right) {
@@ -717,7 +784,7 @@ void TfrmWeb::keyPressEvent(QKeyEvent* event)
 bool TfrmWeb::eventFilter(QObject* watched, QEvent* event)
 {
     // UrlsKeyDown: Enter in the address box navigates; every other key is the box's.
-    if (watched == urls_->lineEdit() && event->type() == QEvent::KeyPress) {
+    if ((watched == urls_ || watched == urls_->lineEdit()) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             NavigateToAddress();

@@ -33,6 +33,7 @@ namespace quietpane {
 
 class TBookmarkNavigator;
 class THotKeyRecorder;
+enum class TNavigateBtn;
 
 // What the main window takes from its surroundings; every empty member means the real thing.
 struct TfrmWebSetup {
@@ -91,6 +92,15 @@ public:
     void bHotkey2Click();
     void bDeleteClick();
     void HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t index);
+    void DBNavigator1Click(TNavigateBtn button);
+    void DBGrid1DblClick();
+    void Bookmark1Click();
+    void PrintPreviewClick();
+    void Print1Click();
+    void SaveAs1Click();
+    void Properties1Click();
+    void SaveScreentoFile1Click();
+    void ExecuteBrowserCommand(int command, int option);
 
     // Helpers the other commands share.
     void ShowBusy(bool busy);

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 using namespace quietpane;
 using quietpane::test::ChildProcess;
@@ -139,13 +140,16 @@ TEST_F(WebEngineNavigationTest, TypedLinksBackForwardAndFramesKeepHistoryCaption
     ClickLink();
     ASSERT_TRUE(Shows("Page B", "b.html"));
     // Wait for the frame inside Page B, then check it left the history and the address box alone.
+    // The script's answer may come after a round has ended, so it goes to shared state.
+    auto loaded = std::make_shared<bool>(false);
     ASSERT_TRUE(WaitUntil([&] {
-        bool loaded = false;
         view->page()->runJavaScript(
             QStringLiteral("document.querySelector('iframe').contentDocument.readyState"),
-            [&](const QVariant& state) { loaded = state.toString() == QLatin1String("complete"); });
+            [loaded](const QVariant& state) {
+                *loaded = *loaded || state.toString() == QLatin1String("complete");
+            });
         QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-        return loaded;
+        return *loaded;
     }));
     EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html"), Url("a.html"), Url("b.html")}));
     EXPECT_EQ(window->HistoryIndex(), 2);
@@ -177,7 +181,9 @@ TEST_F(WebEngineNavigationTest, BackBeyondTheEnginesTravelListIsRefusedByTheEngi
     ASSERT_TRUE(Shows("Home", "index.html"));
     EXPECT_THROW(window->WebBrowser1().GoBack(), EBrowserError);
     EXPECT_THROW(window->WebBrowser1().GoForward(), EBrowserError);
-    EXPECT_EQ(window->WebBrowser1().QueryStatusWB(6), 0);
+    // A loaded page can be printed.
+    EXPECT_EQ(window->WebBrowser1().QueryStatusWB(6),
+              TBrowserControl::CommandSupported | TBrowserControl::CommandEnabled);
 }
 
 } // namespace

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Shows what a person sees: starts Xvfb with openbox, runs the built program beside a copy of its
+# delivered database, opens its windows and dialogs one after another and takes a screenshot of each:
+# main window, hotkey panel, About box, page properties, save dialog and print preview.
+# Usage: scripts/screenshots.sh [OUTPUT_FOLDER]   (default: build/screenshots)
+# Needs a built build/ (scripts/build.sh build), Xvfb, openbox, xdotool and imagemagick.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+output=${1:-$root/build/screenshots}
+mkdir -p "$output"
+output=$(cd "$output" && pwd)
+
+for tool in Xvfb openbox xdotool import python3; do
+  command -v "$tool" >/dev/null || { echo "screenshots.sh: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+done
+[[ -x build/src/Quietpane && -f build/src/Quietpane.mdb ]] ||
+  { echo "screenshots.sh: build the program first (scripts/build.sh build)" >&2; exit 1; }
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The program runs from a folder of its own, so its database and captures stay out of the build.
+mkdir -p "$work/program" "$work/pages"
+cp build/src/Quietpane build/src/Quietpane.mdb "$work/program/"
+
+# A page to show and print, served from 127.0.0.1.
+cat >"$work/pages/index.html" <<'PAGE'
+<html><head><meta charset="utf-8"><title>Quietpane test page</title></head>
+<body style="font-family: sans-serif"><h1>Quietpane</h1>
+<p>A page served from 127.0.0.1 for the screenshots: printing, preview and the main window.</p>
+<ul><li>Bookmarks on the left</li><li>Page commands in the File menu</li></ul></body></html>
+PAGE
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 -m http.server --bind 127.0.0.1 "$port" --directory "$work/pages" >"$work/http.log" 2>&1 &
+pids+=($!)
+
+# Xvfb picks a free display itself and tells it on a descriptor.
+exec {displayfd}<> <(:)
+Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+read -r -t 10 -u "$displayfd" number
+export DISPLAY=":$number"
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+sleep 1
+
+export QT_QPA_PLATFORM=xcb
+export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu"
+[[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
+"$work/program/Quietpane" >"$work/quietpane.log" 2>&1 &
+program=$!
+pids+=("$program")
+
+window=""
+for _ in $(seq 50); do
+  window=$(xdotool search --onlyvisible --pid "$program" --class Quietpane 2>/dev/null | head -1 || true)
+  [[ -n $window ]] && break
+  sleep 0.2
+done
+[[ -n $window ]] || { echo "screenshots.sh: the main window did not appear" >&2; cat "$work/quietpane.log" >&2; exit 1; }
+sleep 1
+
+# Clicks at a point of the main window's client area.
+click() {
+  xdotool mousemove --window "$window" "$1" "$2" click 1
+  sleep 0.5
+}
+shot() {
+  sleep "${2:-1}"
+  import -window root "$output/$1.png"
+  echo "$output/$1.png"
+}
+
+# Places in the main window's client area (pixels from its top left corner).
+address=(420 62)
+add_bookmark=(120 161)
+secret_keys=(185 88)
+hotkey_close=(538 267)
+tool_print=(161 36)
+help_menu=(200 10)
+file_menu=(19 10)
+go_menu=(126 10)
+
+# The local page through the address box.
+click "${address[@]}"
+xdotool key ctrl+a
+xdotool type --delay 5 "http://127.0.0.1:$port/index.html"
+sleep 0.5
+xdotool key Return
+sleep 3
+# Two bookmarks of it: "Add" on the grid's title row.
+click "${add_bookmark[@]}"
+click "${add_bookmark[@]}"
+shot main-window 2
+
+click "${secret_keys[@]}"
+shot hotkey-panel
+click "${hotkey_close[@]}"
+
+click "${help_menu[@]}"
+xdotool key Down Return
+shot about-box
+xdotool key Return
+sleep 0.5
+
+click "${go_menu[@]}"
+xdotool key Down Down Down Return
+shot page-properties 2
+xdotool key Return
+sleep 0.5
+
+click "${file_menu[@]}"
+xdotool key Down Down Down Return
+shot save-as 2
+xdotool key Escape
+sleep 0.5
+
+click "${tool_print[@]}"
+shot print-preview 4
+xdotool key Escape
+sleep 0.5

@@ -1,0 +1,78 @@
+#include "platform/Dialogs.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+namespace quietpane {
+
+namespace {
+
+// A dialog is the user's to work in: while it is open the pointer is an arrow, even when the
+// command that opened it shows the hourglass; the hourglass comes back when it closes.
+class ArrowWhileOpen {
+public:
+    ArrowWhileOpen() { QGuiApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~ArrowWhileOpen() { QGuiApplication::restoreOverrideCursor(); }
+    ArrowWhileOpen(const ArrowWhileOpen&) = delete;
+    ArrowWhileOpen& operator=(const ArrowWhileOpen&) = delete;
+};
+
+class QtDialogs final : public TDialogs {
+public:
+    QString SaveFileName(QWidget* parent, const QString& proposedName, const QString& filter,
+                         bool confirmOverwrite) override
+    {
+        QFileDialog dialog(parent, QString(), QString(), filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
+        dialog.selectFile(proposedName);
+        ArrowWhileOpen arrow;
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return dialog.selectedFiles().constFirst();
+    }
+
+    bool Print(QWidget* parent, QPrinter& printer) override
+    {
+        QPrintDialog dialog(&printer, parent);
+        ArrowWhileOpen arrow;
+        return dialog.exec() == QDialog::Accepted;
+    }
+
+    void PrintPreview(QWidget* parent, QPrinter& printer,
+                      const std::function<void(QPrinter&)>& paint) override
+    {
+        QPrintPreviewDialog dialog(&printer, parent);
+        QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                         [&paint](QPrinter* target) { paint(*target); });
+        ArrowWhileOpen arrow;
+        dialog.exec();
+    }
+
+    void ShowModal(QDialog& dialog) override
+    {
+        ArrowWhileOpen arrow;
+        dialog.exec();
+    }
+};
+
+TDialogs* replacementDialogs = nullptr;
+
+} // namespace
+
+TDialogs& Dialogs()
+{
+    static QtDialogs qtDialogs;
+    return replacementDialogs ? *replacementDialogs : qtDialogs;
+}
+
+void SetDialogs(TDialogs* replacement)
+{
+    replacementDialogs = replacement;
+}
+
+} // namespace quietpane

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QDialog;
+class QPrinter;
+class QWidget;
+
+namespace quietpane {
+
+// Every dialog a command opens (file, print, preview and modal windows) goes through this
+// interface, so tests can answer them instead of a person.
+class TDialogs {
+public:
+    virtual ~TDialogs() = default;
+    // A file-save dialog with the proposed file preset and one filter ("Bitmap (*.bmp)");
+    // returns the chosen file name as typed, or an empty text when the user cancels.
+    virtual QString SaveFileName(QWidget* parent, const QString& proposedName, const QString& filter,
+                                 bool confirmOverwrite) = 0;
+    // The print dialog for the printer; true when the user confirms.
+    virtual bool Print(QWidget* parent, QPrinter& printer) = 0;
+    // The print preview; paint draws the document into the printer it is handed, as often as the
+    // preview asks for it.
+    virtual void PrintPreview(QWidget* parent, QPrinter& printer,
+                              const std::function<void(QPrinter&)>& paint) = 0;
+    // Shows the dialog modally and returns once it is closed.
+    virtual void ShowModal(QDialog& dialog) = 0;
+};
+
+// The dialogs in use: Qt's own unless a replacement is installed.
+TDialogs& Dialogs();
+// Installs a replacement (borrowed, not owned); nullptr goes back to Qt's dialogs.
+void SetDialogs(TDialogs* replacement);
+
+} // namespace quietpane

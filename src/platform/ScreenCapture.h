@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+
+#include <stdexcept>
+
+namespace quietpane {
+
+// A file that can't be written; the message names the file and the reason.
+class EFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The whole primary screen as it is shown now, at its size in pixels.
+QPixmap GrabScreen();
+
+// Writes the picture as a BMP file under exactly the given name (no extension is added),
+// replacing an existing file. Raises EFileError when the file can't be written.
+void WriteBitmap(const QPixmap& picture, const QString& fileName);
+
+} // namespace quietpane
