@@ -165,7 +165,7 @@ protected:
         TempDir folder;
         const auto input = folder.WriteFile("in.uu", text);
         std::filesystem::create_directory(folder.Path() / "out");
-        EXPECT_TRUE(RunProgram(
+        EXPECT_NO_THROW(RunProgram(
             {uudeview_, "-i", "-q", "-p", (folder.Path() / "out").string() + "/", input.string()}));
         return ReadFile(folder.Path() / "out" / "data.bin");
     }
@@ -175,7 +175,7 @@ protected:
         TempDir folder;
         const auto input = folder.WriteFile("data.bin", bytes);
         const auto output = folder.Path() / "out";
-        EXPECT_TRUE(RunProgram(
+        EXPECT_NO_THROW(RunProgram(
             {"/bin/sh", "-c",
              uuenview_ + " " + mode + " '" + input.string() + "' > '" + output.string() + "' 2>/dev/null"}));
         return ReadFile(output);
