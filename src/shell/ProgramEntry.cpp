@@ -10,8 +10,9 @@ namespace quietpane {
 
 int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup)
 {
+    // The application's title, which message boxes carry. It is not made the display name:
+    // the desktop would then append it to every window caption, which shows the page title alone.
     QApplication::setApplicationName(QStringLiteral("Quietpane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quietpane"));
     TfrmWeb frmWeb(setup);
     TfrmEmail frmEmail;
     TAbout about;
