@@ -2,6 +2,10 @@
 
 #include "platform/WebEngineCommands.h"
 
+#include <QChildEvent>
+#include <QList>
+#include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
@@ -30,6 +34,57 @@ private:
     TBrowserControl& control_;
 };
 
+// Showing the window again must not wait for the page. Shown through its window, the view
+// would wake its page and render a frame before the window is mapped; instead the page wakes
+// once the window is back on the screen. The view's rendering widgets keep their set-up while
+// the window is hidden; the page itself sleeps as before. A view hidden or shown by itself,
+// and the first show, are handled as usual.
+class PageWakesAfterWindowShows final : public QObject {
+public:
+    explicit PageWakesAfterWindowShows(QWebEngineView& view) : QObject(&view), view_(view) { Watch(view); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ChildAdded) {
+            if (QObject* child = static_cast<QChildEvent*>(event)->child(); child->isWidgetType())
+                Watch(*child);
+            return false;
+        }
+        const bool hide = event->type() == QEvent::Hide, show = event->type() == QEvent::Show;
+        auto* widget = static_cast<QWidget*>(watched);
+        if ((!hide && !show) || event->spontaneous() || widget->isHidden())
+            return false;
+        if (hide) {
+            asleep_.removeAll(nullptr);
+            asleep_.append(widget);
+            return widget != &view_; // the page goes to sleep at once
+        }
+        if (asleep_.removeAll(widget) == 0)
+            return false;
+        if (widget == &view_)
+            QTimer::singleShot(0, &view_, [this] { WakePage(); });
+        return true;
+    }
+
+private:
+    void Watch(QObject& object)
+    {
+        object.installEventFilter(this);
+        for (QObject* child : object.children())
+            if (child->isWidgetType())
+                Watch(*child);
+    }
+
+    void WakePage()
+    {
+        if (view_.isVisible() && !asleep_.contains(QPointer<QWidget>(&view_)))
+            view_.page()->setVisible(true);
+    }
+
+    QWebEngineView& view_;
+    QList<QPointer<QWidget>> asleep_; // hidden through the window; a destroyed one turns null
+};
+
 } // namespace
 
 TWebEngineBrowser::TWebEngineBrowser(QWidget* parent)
@@ -37,6 +92,7 @@ TWebEngineBrowser::TWebEngineBrowser(QWidget* parent)
 {
     view_->setObjectName(QStringLiteral("WebBrowser1"));
     view_->setPage(new NavigationReportingPage(*this, view_.get()));
+    new PageWakesAfterWindowShows(*view_);
     QObject::connect(view_.get(), &QWebEngineView::titleChanged, view_.get(), [this](const QString& title) {
         if (OnTitleChange)
             OnTitleChange(title);

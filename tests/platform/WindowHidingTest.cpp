@@ -7,72 +7,18 @@
 
 #include <xcb/xcb.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <string>
 
 #include "support/XApplication.h"
+#include "support/XClient.h"
 
 namespace quietpane {
 namespace {
 
+using quietpane::test::Observer;
 using quietpane::test::WaitUntil;
 using quietpane::test::XApplication;
 using quietpane::test::XServer;
-
-// Looks at the test's windows the way the window manager and a task bar do: from outside.
-class Observer {
-public:
-    explicit Observer(const XServer& server) : connection_(xcb_connect(server.Display().c_str(), nullptr)) {}
-    ~Observer() { xcb_disconnect(connection_); }
-    Observer(const Observer&) = delete;
-    Observer& operator=(const Observer&) = delete;
-
-    bool Mapped(xcb_window_t window) const
-    {
-        auto* reply = xcb_get_window_attributes_reply(
-            connection_, xcb_get_window_attributes(connection_, window), nullptr);
-        const bool mapped = reply != nullptr && reply->map_state == XCB_MAP_STATE_VIEWABLE;
-        std::free(reply);
-        return mapped;
-    }
-
-    // The window manager puts WM_STATE on the windows it manages and takes it off withdrawn ones.
-    bool Managed(xcb_window_t window) const { return !Property(window, "WM_STATE", XCB_ATOM_ANY).empty(); }
-
-    bool HasState(xcb_window_t window, const char* state) const
-    {
-        const std::vector<uint32_t> states = Property(window, "_NET_WM_STATE", XCB_ATOM_ATOM);
-        return std::find(states.begin(), states.end(), Atom(state)) != states.end();
-    }
-
-private:
-    xcb_atom_t Atom(const char* name) const
-    {
-        auto* reply = xcb_intern_atom_reply(
-            connection_, xcb_intern_atom(connection_, 0, static_cast<uint16_t>(strlen(name)), name), nullptr);
-        const xcb_atom_t atom = reply != nullptr ? reply->atom : XCB_NONE;
-        std::free(reply);
-        return atom;
-    }
-
-    std::vector<uint32_t> Property(xcb_window_t window, const char* name, xcb_atom_t type) const
-    {
-        auto* reply = xcb_get_property_reply(
-            connection_, xcb_get_property(connection_, 0, window, Atom(name), type, 0, 64), nullptr);
-        std::vector<uint32_t> values;
-        if (reply != nullptr && reply->format == 32) {
-            const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
-            values.assign(data, data + xcb_get_property_value_length(reply) / 4);
-        }
-        std::free(reply);
-        return values;
-    }
-
-    xcb_connection_t* connection_;
-};
 
 class WindowHidingTest : public ::testing::Test {
 protected:
@@ -94,8 +40,8 @@ protected:
     }
 
     xcb_window_t Id() const { return static_cast<xcb_window_t>(window->winId()); }
-    bool ShownAndManaged() const { return observer.Mapped(Id()) && observer.Managed(Id()); }
-    bool Withdrawn() const { return !observer.Mapped(Id()) && !observer.Managed(Id()); }
+    bool ShownAndManaged() const { return observer.ShownAndManaged(Id()); }
+    bool Withdrawn() const { return observer.Withdrawn(Id()); }
 
     static inline std::unique_ptr<XApplication<QApplication>> desktop;
     Observer observer{Desktop().server};

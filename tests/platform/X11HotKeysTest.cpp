@@ -9,47 +9,21 @@
 #include <memory>
 #include <thread>
 
+#include "support/XClient.h"
 #include "support/XKeyboard.h"
 #include "support/XServer.h"
 
 namespace quietpane {
 namespace {
 
+using quietpane::test::Connect;
+using quietpane::test::Connection;
+using quietpane::test::GrabAsOtherClient;
 using quietpane::test::MoveKeyToAFreeKey;
 using quietpane::test::XServer;
 
 constexpr uint16_t vkH = 0x48;
 constexpr uint16_t ctrlAlt = MOD_CONTROL | MOD_ALT;
-
-struct ConnectionCloser {
-    void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
-};
-using Connection = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
-
-// Each X client of a test is a connection of its own.
-Connection Connect(const XServer& server)
-{
-    Connection connection{xcb_connect(server.Display().c_str(), nullptr)};
-    if (xcb_connection_has_error(connection.get())) {
-        throw std::runtime_error("cannot connect to " + server.Display());
-    }
-    return connection;
-}
-
-xcb_window_t RootOf(xcb_connection_t* connection)
-{
-    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-}
-
-// Grabs a key as another program would, checked; true when the server accepted it.
-bool GrabAsOtherClient(xcb_connection_t* connection, xcb_keycode_t key, uint16_t keyModifiers)
-{
-    const xcb_void_cookie_t cookie = xcb_grab_key_checked(connection, 1, RootOf(connection), keyModifiers,
-                                                          key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    xcb_generic_error_t* error = xcb_request_check(connection, cookie);
-    std::free(error);
-    return error == nullptr;
-}
 
 // The first hotkey press among the connection's events within the time.
 std::optional<HotKeyMessage> WaitForHotKey(X11HotKeys& hotKeys, xcb_connection_t* connection,

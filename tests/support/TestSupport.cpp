@@ -103,6 +103,18 @@ bool WaitForPort(int port, std::chrono::milliseconds timeout)
     return false;
 }
 
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
 std::string FindProgram(const std::vector<std::string>& candidates)
 {
     for (const std::string& candidate : candidates) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ int FreePort();
 
 // True once a TCP connection to 127.0.0.1:port is accepted, false after the timeout.
 bool WaitForPort(int port, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Polls the condition every 50 ms until it holds (true) or the timeout passes (false).
+bool Eventually(const std::function<bool()>& condition,
+                std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // The first of the candidates that is an executable file, or empty.
 std::string FindProgram(const std::vector<std::string>& candidates);

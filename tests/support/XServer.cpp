@@ -47,10 +47,12 @@ XServer::XServer(const Options& options)
     }
     ChildProcess::Options serverOptions;
     serverOptions.logFile = folder_.Path() / "xvfb.log";
-    server_ = std::make_unique<ChildProcess>(std::vector<std::string>{xvfb, "-displayfd",
-                                                                      std::to_string(ends[1]), "-nolisten",
-                                                                      "tcp", "-screen", "0", "1280x1024x24"},
-                                             serverOptions);
+    // Without -noreset the server resets whenever its last client leaves, and a client that
+    // connects meanwhile (a program starting while xdotool polls) is refused.
+    server_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{xvfb, "-displayfd", std::to_string(ends[1]), "-nolisten", "tcp", "-noreset",
+                                 "-screen", "0", "1280x1024x24"},
+        serverOptions);
     close(ends[1]);
     try {
         display_ = ":" + ReadDisplayNumber(ends[0], std::chrono::seconds(20));
