@@ -6,6 +6,7 @@
 #include "platform/MessageBoxes.h"
 
 #include <QCoreApplication>
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
@@ -34,19 +35,36 @@ inline void PrepareQtEnvironment()
     }
 }
 
-// The one application object of a test process, created on first use. It is never destroyed:
-// at exit Qt's own statics (the SQL driver registry) go before a static application would.
+// Deletes the test application once every test has run, before the process exits: the web
+// engine must shut down with its application, or its threads still run while the process's
+// statics go. Neither a static nor a leaked application gets that order right.
+class ApplicationCloser final : public ::testing::EmptyTestEventListener {
+public:
+    explicit ApplicationCloser(std::unique_ptr<TQuietpaneApplication> application)
+        : application_(std::move(application))
+    {
+    }
+    void OnTestProgramEnd(const ::testing::UnitTest&) override { application_.reset(); }
+    TQuietpaneApplication& Application() { return *application_; }
+
+private:
+    std::unique_ptr<TQuietpaneApplication> application_;
+};
+
+// The one application object of a test process, created on first use.
 inline TQuietpaneApplication& TestApplication()
 {
-    static TQuietpaneApplication* application = [] {
+    static TQuietpaneApplication& application = []() -> TQuietpaneApplication& {
         PrepareQtEnvironment();
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         static int argc = 1;
         static char name[] = "quietpane-test";
         static char* argv[] = {name, nullptr};
-        return std::make_unique<TQuietpaneApplication>(argc, argv).release();
+        auto* closer = new ApplicationCloser(std::make_unique<TQuietpaneApplication>(argc, argv));
+        ::testing::UnitTest::GetInstance()->listeners().Append(closer); // the listeners own it
+        return closer->Application();
     }();
-    return *application;
+    return application;
 }
 
 // Runs the event loop until the condition holds; false after the timeout.
