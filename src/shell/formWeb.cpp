@@ -20,7 +20,6 @@
 #include "shell/ShellRules.h"
 #include "shell/WindowFont.h"
 
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDataWidgetMapper>
@@ -29,7 +28,6 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
