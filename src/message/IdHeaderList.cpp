@@ -157,7 +157,7 @@ std::string TIdHeaderList::WrapHeaderText(const std::string& line, const std::st
                                           const std::string& breakCharacters, int width)
 {
     const auto length = static_cast<int>(line.size());
-    // Positions count from 1 as the folding rules are stated.
+    // Positions count from 1, so that a break position of 0 means none found yet.
     const auto at = [&line](int position) { return line[position - 1]; };
     const auto isBreakCharacter = [&breakCharacters](char c) {
         return breakCharacters.find(c) != std::string::npos;
