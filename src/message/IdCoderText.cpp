@@ -1,7 +1,6 @@
 #include "message/IdCoderText.h"
 
 #include <array>
-#include <cstring>
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string_view>
 #include <system_error>

@@ -1,9 +1,7 @@
 #include "platform/WindowHiding.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include <QEvent>
