@@ -44,7 +44,7 @@ protected:
         TfrmWebSetup setup;
         setup.programFolder = QString::fromStdString(folder.Path().string());
         setup.createBrowser = [this](QWidget* parent) {
-            auto created = std::make_unique<test::ReportingBrowser>(parent);
+            auto created = std::make_unique<test::FakeBrowser>(parent);
             browser = created.get();
             return created;
         };
@@ -128,9 +128,9 @@ protected:
     }
 
     TempDir folder;
-    test::AcceptingRegistry registry;
+    test::RecordingRegistry registry;
     RecordingMessageBoxes boxes;
-    test::ReportingBrowser* browser = nullptr;
+    test::FakeBrowser* browser = nullptr;
     std::unique_ptr<TfrmWeb> window;
     QTableView* grid = nullptr;
 };
@@ -244,7 +244,7 @@ TEST_F(BookmarksPanelTest, DoubleClickNavigatesAndMovesThatAddressToTheTop)
     ASSERT_EQ(AddressLines().value(0), QStringLiteral("http://y.example/"));
 
     DoubleClick(0);
-    EXPECT_EQ(browser->navigated.last(), QStringLiteral("http://b.example/"));
+    EXPECT_EQ(browser->LocationURL(), QStringLiteral("http://b.example/"));
     EXPECT_EQ(AddressLines().value(0), QStringLiteral("http://b.example/"));
     EXPECT_EQ(AddressLines().count(QStringLiteral("http://b.example/")), 1);
     EXPECT_EQ(Urls()->currentText(), QStringLiteral("http://b.example/"));

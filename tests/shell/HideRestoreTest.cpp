@@ -4,7 +4,7 @@
 #include "hotkeys/HotKeyRecorder.h"
 #include "platform/GuardedApplication.h"
 #include "platform/X11HotKeys.h"
-#include "shell/ShellDoubles.h"
+#include "support/ShellDoubles.h"
 #include "shell/formWeb.h"
 #include "support/ProgramCopy.h"
 #include "support/QtTestSupport.h"
@@ -196,7 +196,7 @@ protected:
     XServer& server = Desktop().server;
     Observer observer{server};
     TempDir folder;
-    NullRegistry registry;
+    RecordingRegistry registry;
     RecordingMessageBoxes boxes;
 };
 

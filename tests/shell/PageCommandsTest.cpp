@@ -86,7 +86,7 @@ protected:
     TempDir program, pages, output;
     int port = 0;
     std::unique_ptr<ChildProcess> server;
-    test::AcceptingRegistry registry;
+    test::RecordingRegistry registry;
     RecordingMessageBoxes boxes;
     ScriptedDialogs dialogs;
     std::unique_ptr<TfrmWeb> window;

@@ -52,7 +52,7 @@ protected:
         TfrmWebSetup setup;
         setup.programFolder = QString::fromStdString(folder.Path().string());
         setup.createBrowser = [](QWidget* parent) {
-            return std::make_unique<test::ReportingBrowser>(parent);
+            return std::make_unique<test::FakeBrowser>(parent);
         };
         setup.registry = &registry;
         setup.internetAutodial = [] { return true; };
@@ -71,7 +71,7 @@ protected:
 
     static inline std::unique_ptr<XApplication<TQuietpaneApplication>> desktop;
     TempDir folder;
-    test::AcceptingRegistry registry;
+    test::RecordingRegistry registry;
     RecordingMessageBoxes boxes;
     ScriptedDialogs dialogs;
     std::unique_ptr<TfrmWeb> window;

@@ -3,6 +3,7 @@
 #include "shell/formWeb.h"
 
 #include "support/QtTestSupport.h"
+#include "support/ShellDoubles.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
@@ -21,11 +22,6 @@ using quietpane::test::TempDir;
 using quietpane::test::WaitUntil;
 
 namespace {
-
-class AcceptingRegistry final : public Registry {
-public:
-    bool WriteString(const std::string&, const std::string&) override { return true; }
-};
 
 class WebEngineNavigationTest : public ::testing::Test {
 protected:
@@ -125,7 +121,7 @@ protected:
     TempDir program, pages;
     int port = 0;
     std::unique_ptr<ChildProcess> server;
-    AcceptingRegistry registry;
+    test::RecordingRegistry registry;
     std::unique_ptr<TfrmWeb> window;
     QWebEngineView* view = nullptr;
 };

@@ -3,7 +3,7 @@
 #include "hotkeys/HotKeyRecorder.h"
 #include "platform/SettingsDatabase.h"
 #include "shell/ProgramEntry.h"
-#include "shell/ShellDoubles.h"
+#include "support/ShellDoubles.h"
 #include "support/QtTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -31,7 +31,7 @@
 
 using namespace quietpane;
 using quietpane::test::FakeBrowser;
-using quietpane::test::NullRegistry;
+using quietpane::test::RecordingRegistry;
 using quietpane::test::RecordingMessageBoxes;
 using quietpane::test::TempDir;
 
@@ -123,7 +123,7 @@ protected:
 
     TempDir folder;
     RecordingMessageBoxes boxes;
-    NullRegistry registry;
+    RecordingRegistry registry;
     FakeSystemHotKeys system;
     FakeBrowser* browser = nullptr;
     bool online = true;

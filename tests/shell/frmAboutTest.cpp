@@ -112,7 +112,7 @@ TEST_F(AboutTest, HelpAboutShowsTheBoxModally)
 {
     test::TempDir folder;
     std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, folder.Path() / "Quietpane.mdb");
-    test::AcceptingRegistry registry;
+    test::RecordingRegistry registry;
     test::RecordingMessageBoxes boxes;
     TfrmWebSetup setup;
     setup.programFolder = QString::fromStdString(folder.Path().string());

@@ -1,44 +1,74 @@
 #pragma once
 
-// Stand-ins for the main window's surroundings (header-only: only Qt tests include it).
+// Stand-ins for the main window's engine and registry (header-only: only Qt tests include it).
 
 #include "platform/BrowserControl.h"
 #include "platform/Registry.h"
 
-#include <QStringList>
 #include <QWidget>
+
+#include <map>
+#include <string>
+#include <vector>
 
 namespace quietpane::test {
 
-// A browser without an engine: each navigation is reported at once; it offers no page command.
-class ReportingBrowser final : public TBrowserControl {
+// A browser with a travel list and no engine: navigations report BeforeNavigate2 at once;
+// the test raises the page events itself.
+class FakeBrowser final : public TBrowserControl {
 public:
-    explicit ReportingBrowser(QWidget* parent) : widget_(new QWidget(parent)) {}
+    explicit FakeBrowser(QWidget* parent) : widget_(new QWidget(parent)) {}
 
     QWidget* Widget() override { return widget_; }
-    void Navigate(const QString& url, int, int, int, int) override
+    void Navigate(const QString& url, int flags, int targetFrame, int postData, int headers) override
     {
-        navigated.append(url);
-        OnBeforeNavigate2(url, true);
+        navigateArguments.push_back({flags, targetFrame, postData, headers});
+        Open(url);
     }
-    void GoBack() override {}
-    void GoForward() override {}
-    void Stop() override {}
-    void Refresh() override {}
+    // A link clicked in the page.
+    void Open(const QString& url)
+    {
+        OnBeforeNavigate2(url, true);
+        travel_.resize(position_ + 1);
+        travel_.push_back(url);
+        position_ = static_cast<int>(travel_.size()) - 1;
+    }
+    void GoBack() override { Travel(-1); }
+    void GoForward() override { Travel(+1); }
+    void Stop() override { ++stops; }
+    void Refresh() override { ++refreshes; }
     int QueryStatusWB(int) override { return 0; }
     void ExecWB(int, int) override {}
-    QString LocationURL() const override { return navigated.isEmpty() ? QString() : navigated.last(); }
+    QString LocationURL() const override { return position_ >= 0 ? travel_[position_] : QString(); }
 
-    QStringList navigated;
+    std::vector<std::vector<int>> navigateArguments;
+    int stops = 0, refreshes = 0;
+    bool refuseTravel = false;
 
 private:
+    void Travel(int step)
+    {
+        const int target = position_ + step;
+        if (refuseTravel || target < 0 || target >= static_cast<int>(travel_.size()))
+            throw EBrowserError("no page that way");
+        position_ = target;
+        OnBeforeNavigate2(travel_[position_], true);
+    }
+
     QWidget* widget_;
+    std::vector<QString> travel_;
+    int position_ = -1;
 };
 
-// A registry that takes every value and keeps none.
-class AcceptingRegistry final : public Registry {
+// A registry that takes every value and remembers the last one written under each name.
+class RecordingRegistry final : public Registry {
 public:
-    bool WriteString(const std::string&, const std::string&) override { return true; }
+    bool WriteString(const std::string& name, const std::string& value) override
+    {
+        values[name] = value;
+        return true;
+    }
+    std::map<std::string, std::string> values;
 };
 
 } // namespace quietpane::test
