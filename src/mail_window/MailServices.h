@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <utility>
+
 namespace quietpane {
 
 // The account's incoming server as the Setup tab shows it. The password is the box's text,
