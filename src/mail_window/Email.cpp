@@ -5,7 +5,6 @@
 #include "mail_window/SetupPage.h"
 #include "platform/EventPump.h"
 #include "platform/GuardedApplication.h"
-#include "platform/MessageBoxes.h"
 #include "platform/SettingsDatabase.h"
 #include "platform/WindowHiding.h"
 #include "shell/WindowFont.h"
@@ -128,13 +127,10 @@ void TfrmEmail::FormCreate()
     attachmentFolder_ =
         setup_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup_.programFolder;
     const QString databasePath = SettingsDatabasePath(attachmentFolder_);
-    try {
-        OpenSettingsDatabase(connectionName_, databasePath);
-        SaveRegistryValue(QStringLiteral("DBPath"), databasePath);
-    } catch (const std::exception& error) {
-        MessageBoxes().ShowMessage(QString::fromUtf8(error.what()));
-        terminationRequested_ = true;
-    }
+    terminationRequested_ =
+        !OpenWindowDatabase(connectionName_, databasePath, [this](const QString& name, const QString& value) {
+            return SaveRegistryValue(name, value);
+        });
     setupPage_->ActivateTable(connectionName_);
     sendPage_->SetFrom(setupPage_->AccountName() + QStringLiteral("   <") + setupPage_->AccountEmail() +
                        QLatin1Char('>'));

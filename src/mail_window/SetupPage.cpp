@@ -49,13 +49,17 @@ TSetupPage::TSetupPage(QWidget* parent)
         port->setMaximumWidth(60);
 
     auto* page = new QVBoxLayout(this);
-    auto* serverOut = new QGroupBox(QStringLiteral("Mail Server Out"), this);
-    serverOut->setObjectName(QStringLiteral("GroupBoxOut"));
-    auto* outRows = new QFormLayout(serverOut);
-    outRows->addRow(QStringLiteral("Host (Smtp) :"), txtServerOut_);
-    outRows->addRow(QStringLiteral("Port Out:"), txtPortOut_);
-    outRows->addRow(QStringLiteral("Type:"), cbType_);
-    page->addWidget(serverOut);
+    using TRows = std::initializer_list<std::pair<const char*, QWidget*>>;
+    auto addGroup = [&](const char* objectName, const QString& caption, TRows rows) {
+        auto* group = new QGroupBox(caption, this);
+        group->setObjectName(QLatin1String(objectName));
+        auto* form = new QFormLayout(group);
+        for (const auto& [label, field] : rows)
+            form->addRow(QString::fromUtf8(label), field);
+        page->addWidget(group);
+    };
+    addGroup("GroupBoxOut", QStringLiteral("Mail Server Out"),
+             {{"Host (Smtp) :", txtServerOut_}, {"Port Out:", txtPortOut_}, {"Type:", cbType_}});
 
     auto* login = new QHBoxLayout;
     auto* loginRows = new QFormLayout;
@@ -71,14 +75,11 @@ TSetupPage::TSetupPage(QWidget* parent)
     login->addWidget(bUpdate, 0, Qt::AlignBottom);
     page->addLayout(login);
 
-    auto* serverIn = new QGroupBox(QStringLiteral("Mail Server In"), this);
-    serverIn->setObjectName(QStringLiteral("GroupBoxIn"));
-    auto* inRows = new QFormLayout(serverIn);
-    inRows->addRow(QStringLiteral("Name"), txtName_);
-    inRows->addRow(QStringLiteral("Email:"), txtEmail_);
-    inRows->addRow(QStringLiteral("Incoming Mail Server (POP3)"), txtServerIn_);
-    inRows->addRow(QStringLiteral("Port In:"), txtPortIn_);
-    page->addWidget(serverIn);
+    addGroup("GroupBoxIn", QStringLiteral("Mail Server In"),
+             {{"Name", txtName_},
+              {"Email:", txtEmail_},
+              {"Incoming Mail Server (POP3)", txtServerIn_},
+              {"Port In:", txtPortIn_}});
     page->addStretch(1);
 }
 

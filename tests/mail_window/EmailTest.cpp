@@ -310,6 +310,17 @@ TEST_F(FrmEmailTest, StartUpMeetsNoServerAndMailCommandsWaitingOnOneAreIgnored)
     EXPECT_EQ(received, "");
 }
 
+TEST_F(FrmEmailTest, MissingDatabaseIsReportedAndEndsTheProgram)
+{
+    std::filesystem::remove(Database());
+    auto window = Create();
+    ASSERT_EQ(boxes.messages.size(), 1);
+    EXPECT_TRUE(boxes.messages.front().startsWith("Could not open the database file"));
+    EXPECT_TRUE(window->TerminationRequested());
+    EXPECT_EQ(boxes.applicationErrors, QStringList{"The settings database is not open."});
+    EXPECT_EQ(registry.values.count("DBPath"), 0u);
+}
+
 TEST_F(FrmEmailTest, ReplyAnswersTheMessageShownOnTheSendEmailTab)
 {
     DovecotServer pop3;
