@@ -68,8 +68,10 @@ TfrmEmail::TfrmEmail(const TfrmEmailSetup& setup, QWidget* parent)
     pageControl1_->addTab(receivePage_, QStringLiteral("Receive Email"));
     BuildStatusBar();
 
-    // Like the main window, the mail window has no task-bar button.
+    // Like the main window, the mail window has no task-bar button; so minimising it hides it,
+    // and the main window's "Email" brings it back.
     KeepOffTaskBar(*this);
+    HideWhenMinimised(*this);
     RunGuarded([this] { FormCreate(); });
 }
 
