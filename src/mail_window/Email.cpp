@@ -24,6 +24,7 @@ namespace quietpane {
 namespace {
 
 constexpr int kPOP3ReceiveBufferSize = 1024;
+constexpr int kStatusPanelWidths[2] = {360, 50};
 
 } // namespace
 
@@ -44,6 +45,8 @@ TfrmEmail::TfrmEmail(const TfrmEmailSetup& setup, QWidget* parent)
     };
 
     BuildToolBar();
+    // The status bar comes before the pages, which report through it.
+    BuildStatusBar();
     pageControl1_ = new QTabWidget(this);
     pageControl1_->setObjectName(QStringLiteral("PageControl1"));
     setCentralWidget(pageControl1_);
@@ -66,7 +69,6 @@ TfrmEmail::TfrmEmail(const TfrmEmailSetup& setup, QWidget* parent)
     receivePage_ = new TReceivePage(services, pageControl1_);
     receivePage_->setObjectName(QStringLiteral("tsReceiveEmail"));
     pageControl1_->addTab(receivePage_, QStringLiteral("Receive Email"));
-    BuildStatusBar();
 
     // Like the main window, the mail window has no task-bar button; so minimising it hides it,
     // and the main window's "Email" brings it back.
@@ -81,6 +83,8 @@ TfrmEmail::~TfrmEmail()
     idAntiFreeze1_.Active = false;
     setupPage_->DeactivateTable();
     RunGuarded([this] { FormClose(); });
+    // The pages borrow the mail components, which would otherwise go before the widget tree.
+    delete pageControl1_;
     CloseSettingsDatabase(connectionName_);
 }
 
@@ -111,11 +115,10 @@ void TfrmEmail::BuildStatusBar()
 {
     statusBar1_ = new QStatusBar(this);
     statusBar1_->setObjectName(QStringLiteral("StatusBar1"));
-    constexpr int panelWidths[2] = {360, 50};
     for (int panel = 0; panel < 2; ++panel) {
         statusPanels_[panel] = new QLabel(statusBar1_);
         statusPanels_[panel]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(panel));
-        statusPanels_[panel]->setFixedWidth(panelWidths[panel]);
+        statusPanels_[panel]->setFixedWidth(kStatusPanelWidths[panel]);
         statusPanels_[panel]->setFrameShape(QFrame::Panel);
         statusPanels_[panel]->setFrameShadow(QFrame::Sunken);
         statusBar1_->addWidget(statusPanels_[panel]);
