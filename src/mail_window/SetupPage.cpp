@@ -129,8 +129,10 @@ void TSetupPage::ShowStoredRow()
 
 void TSetupPage::Update(const QString& connectionName)
 {
-    if (passwordTyped_)
+    if (passwordTyped_) {
         txtPassword_->setText(ScramblePassword(txtPassword_->text()));
+        passwordTyped_ = false; // the box now holds the stored form, even if storing fails
+    }
     if (!table_)
         ActivateTable(connectionName);
     StoreBoxes();
