@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows what a person sees: starts Xvfb with openbox, runs the built program beside a copy of its
 # delivered database, opens its windows and dialogs one after another and takes a screenshot of each:
-# main window, hotkey panel, About box, page properties, save dialog and print preview.
+# main window, hotkey panel, About box, page properties, save dialog, print preview and the mail
+# window's three tabs.
 # Usage: scripts/screenshots.sh [OUTPUT_FOLDER]   (default: build/screenshots)
 # Needs a built build/ (scripts/build.sh build), Xvfb, openbox, xdotool and imagemagick.
 set -euo pipefail
@@ -87,6 +88,16 @@ tool_print=(161 36)
 help_menu=(200 10)
 file_menu=(19 10)
 go_menu=(126 10)
+email_button=(107 88)
+# Places in the mail window's client area.
+setup_tab=(26 45)
+send_tab=(94 45)
+receive_tab=(182 45)
+host_box=(354 111)
+port_out_box=(123 141)
+to_box=(310 110)
+subject_box=(310 236)
+body_box=(312 356)
 
 # The local page through the address box.
 click "${address[@]}"
@@ -126,3 +137,34 @@ click "${tool_print[@]}"
 shot print-preview 4
 xdotool key Escape
 sleep 0.5
+
+# The mail window: its Setup tab with an account typed in, then a message composed, then the mailbox.
+click "${email_button[@]}"
+mail=""
+for _ in $(seq 25); do
+  mail=$(xdotool search --onlyvisible --pid "$program" --name '^Email$' 2>/dev/null | grep -vx "$window" | head -1 || true)
+  [[ -n $mail ]] && break
+  sleep 0.2
+done
+[[ -n $mail ]] || { echo "screenshots.sh: the mail window did not appear" >&2; exit 1; }
+# Types into the box at a point of the mail window's client area.
+mail_type() {
+  xdotool mousemove --window "$mail" "$1" "$2" click 1
+  sleep 0.3
+  xdotool type --delay 5 "$3"
+}
+mail_click() {
+  xdotool mousemove --window "$mail" "$1" "$2" click 1
+  sleep 0.5
+}
+mail_click "${setup_tab[@]}"
+mail_type "${host_box[@]}" "smtp.example.org"
+mail_type "${port_out_box[@]}" "25"
+shot mail-setup
+mail_click "${send_tab[@]}"
+mail_type "${to_box[@]}" "bob@example.org"
+mail_type "${subject_box[@]}" "Lunch on Friday"
+mail_type "${body_box[@]}" "Hello Bob, shall we meet at noon?"
+shot mail-send
+mail_click "${receive_tab[@]}"
+shot mail-receive

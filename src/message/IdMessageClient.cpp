@@ -242,7 +242,8 @@ void TIdMessageClient::WriteMessage(TIdMessage& message)
     // Each message starts at the beginning of a line.
     wire_ = std::make_unique<TWireWriter>(*this);
     const TPartCounts counts = WriteHeaderBlock(message);
-    if (counts.texts == 1) {
+    // Beside attachments one text part is a body of its own; alone it would be a multipart of one.
+    if (counts.texts == 1 && counts.attachments == 0) {
         throw EIdTextInvalidCount();
     }
     Wire().Line("");

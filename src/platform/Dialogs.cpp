@@ -36,6 +36,17 @@ public:
         return dialog.selectedFiles().constFirst();
     }
 
+    QString OpenFileName(QWidget* parent) override
+    {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        ArrowWhileOpen arrow;
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return dialog.selectedFiles().constFirst();
+    }
+
     bool Print(QWidget* parent, QPrinter& printer) override
     {
         QPrintDialog dialog(&printer, parent);

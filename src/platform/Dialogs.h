@@ -19,6 +19,9 @@ public:
     // returns the chosen file name as typed, or an empty text when the user cancels.
     virtual QString SaveFileName(QWidget* parent, const QString& proposedName, const QString& filter,
                                  bool confirmOverwrite) = 0;
+    // A file-open dialog for one existing file; returns its full path, or an empty text when
+    // the user cancels.
+    virtual QString OpenFileName(QWidget* parent) = 0;
     // The print dialog for the printer; true when the user confirms.
     virtual bool Print(QWidget* parent, QPrinter& printer) = 0;
     // The print preview; paint draws the document into the printer it is handed, as often as the

@@ -1,5 +1,7 @@
 #include "platform/SettingsDatabase.h"
 
+#include "platform/MessageBoxes.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -31,6 +33,20 @@ QSqlDatabase OpenSettingsDatabase(const QString& connectionName, const QString& 
         throw EDatabaseError((cantOpen + QLatin1Char(' ') + reason).toStdString());
     }
     return database;
+}
+
+bool OpenWindowDatabase(
+    const QString& connectionName, const QString& path,
+    const std::function<bool(const QString& name, const QString& value)>& saveRegistryValue)
+{
+    try {
+        OpenSettingsDatabase(connectionName, path);
+        saveRegistryValue(QStringLiteral("DBPath"), path);
+        return true;
+    } catch (const std::exception& error) {
+        MessageBoxes().ShowMessage(QString::fromUtf8(error.what()));
+        return false;
+    }
 }
 
 void CloseSettingsDatabase(const QString& connectionName)

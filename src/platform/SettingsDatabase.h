@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
 #include <stdexcept>
 
 namespace quietpane {
@@ -22,6 +23,13 @@ QString SettingsDatabasePath(const QString& programFolder);
 // Opens the existing database file read-write under its own connection name. The file is never
 // created: a missing, unreadable or non-database file raises EDatabaseError.
 QSqlDatabase OpenSettingsDatabase(const QString& connectionName, const QString& path);
+
+// What each window does at creation: opens the database under its own connection name and
+// records its path under "DBPath" with the window's registry writer. A failure is shown in a
+// message box with its own text; false then, and the program is to end.
+bool OpenWindowDatabase(
+    const QString& connectionName, const QString& path,
+    const std::function<bool(const QString& name, const QString& value)>& saveRegistryValue);
 
 // Closes and forgets a connection opened by OpenSettingsDatabase (nothing when it is unknown).
 void CloseSettingsDatabase(const QString& connectionName);

@@ -5,25 +5,56 @@
 #include "shell/frmAbout.h"
 
 #include <QScreen>
+#include <QTimer>
 
 namespace quietpane {
+
+namespace {
+
+// The main window's close ends the run; a mail command still waiting on a silent server
+// inside the event pump would keep the loop from ever seeing that, so its sessions go first.
+class TMailEndsWithMainWindow final : public QObject {
+public:
+    TMailEndsWithMainWindow(TfrmWeb& mainWindow, TfrmEmail& mailWindow) : mail_(mailWindow)
+    {
+        mainWindow.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Close)
+            mail_.DropMailSessions();
+        return false;
+    }
+
+private:
+    TfrmEmail& mail_;
+};
+
+} // namespace
 
 int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup)
 {
     // The application's title, which message boxes carry. It is not made the display name:
     // the desktop would then append it to every window caption, which shows the page title alone.
     QApplication::setApplicationName(QStringLiteral("Quietpane"));
+    // Only the main window's end is the program's end: while it is hidden, closing the mail
+    // window or a message box must not end the program as the last visible window.
+    QApplication::setQuitOnLastWindowClosed(false);
     TfrmWeb frmWeb(setup);
-    TfrmEmail frmEmail;
+    TfrmEmail frmEmail(TfrmEmailSetup{setup.programFolder, setup.registry});
     TAbout about;
     frmWeb.SetMailWindow(&frmEmail);
     frmWeb.SetAboutBox(&about);
+    TMailEndsWithMainWindow mailEndsWithMainWindow(frmWeb, frmEmail);
     // A start-up that asked to end the program ends it before the main window is ever shown.
-    if (frmWeb.TerminationRequested())
+    if (frmWeb.TerminationRequested() || frmEmail.TerminationRequested())
         return 1;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         frmWeb.move(screen->availableGeometry().center() - frmWeb.frameGeometry().center() + frmWeb.pos());
     frmWeb.show();
+    // The mail server is met once the program is on the screen, so start-up never waits on it.
+    QTimer::singleShot(0, &frmEmail, &TfrmEmail::ConnectOutgoingServer);
     return QApplication::exec();
 }
 

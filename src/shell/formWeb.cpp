@@ -400,13 +400,9 @@ void TfrmWeb::FormCreate()
     screenFolder_ =
         setup_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup_.programFolder;
     databasePath_ = SettingsDatabasePath(screenFolder_);
-    try {
-        OpenSettingsDatabase(connectionName_, databasePath_);
-        SaveRegistryValue(QStringLiteral("DBPath"), databasePath_);
-    } catch (const std::exception& error) {
-        MessageBoxes().ShowMessage(QString::fromUtf8(error.what()));
-        terminationRequested_ = true;
-    }
+    terminationRequested_ = !OpenWindowDatabase(
+        connectionName_, databasePath_,
+        [this](const QString& name, const QString& value) { return SaveRegistryValue(name, value); });
     ActivateTables();
     const bool online = setup_.internetAutodial ? setup_.internetAutodial() : InternetAutodial();
     if (!online)

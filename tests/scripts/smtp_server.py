@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """An SMTP server for the mail tests, built on aiosmtpd.
 
-Usage: smtp_server.py PORT FOLDER USER PASSWORD [--refuse ADDRESS]...
+Usage: smtp_server.py PORT FOLDER USER PASSWORD [--refuse ADDRESS]... [--idle-timeout SECONDS]
 
 Listens on 127.0.0.1:PORT and allows AUTH LOGIN and PLAIN without TLS for USER/PASSWORD.
 Every message taken is stored in FOLDER as message-N.eml (the DATA bytes, CR LF kept,
@@ -10,6 +10,7 @@ Each connection's dialogue is kept in session-N.txt, one "C: ..." or "S: ..." li
 line on the wire; the message data itself appears as one "C: <data N bytes>" line, and
 the line "-- closed" ends the file when the client has gone.
 RCPT to one of the --refuse addresses is answered "550 5.1.1 Mailbox unavailable".
+A session that stays silent for the idle time-out (default 300 s) is closed, as servers do.
 Once listening, FOLDER/ready is created.
 """
 
@@ -145,6 +146,7 @@ def main():
     parser.add_argument("user")
     parser.add_argument("password")
     parser.add_argument("--refuse", action="append", default=[])
+    parser.add_argument("--idle-timeout", type=float, default=300)
     arguments = parser.parse_args()
 
     def authenticate(server, session, envelope, mechanism, auth_data):
@@ -157,7 +159,7 @@ def main():
     controller = RecordingController(
         StoringHandler(arguments.folder, arguments.refuse), arguments.folder,
         hostname="127.0.0.1", port=arguments.port, authenticator=authenticate,
-        auth_require_tls=False, data_size_limit=None)
+        auth_require_tls=False, data_size_limit=None, timeout=arguments.idle_timeout)
     controller.start()
     with open(os.path.join(arguments.folder, "ready"), "w"):
         pass

@@ -4,10 +4,11 @@
 #include "hotkeys/HotKeyRecorder.h"
 #include "platform/GuardedApplication.h"
 #include "platform/X11HotKeys.h"
-#include "support/ShellDoubles.h"
 #include "shell/formWeb.h"
 #include "support/ProgramCopy.h"
+#include "support/ProgramOnX.h"
 #include "support/QtTestSupport.h"
+#include "support/ShellDoubles.h"
 #include "support/TestSupport.h"
 #include "support/XApplication.h"
 #include "support/XClient.h"
@@ -29,8 +30,6 @@ using namespace quietpane::test;
 
 namespace {
 
-constexpr std::chrono::seconds StartTime(30);
-constexpr std::chrono::seconds ReactionTime(10);
 constexpr uint16_t CtrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 constexpr uint32_t KeySymO = 'o';
 
@@ -61,48 +60,12 @@ private:
 // The built program on an X server of its own with openbox; the test presses keys from outside.
 class HideRestoreTest : public ::testing::Test {
 protected:
-    // Starts the program and waits for its main window to be shown; the stored hotkeys are
-    // registered before that.
-    void Start()
-    {
-        auto environment = server.Environment();
-        environment["QT_QPA_PLATFORM"] = "xcb";
-        program = copy.Start(environment);
-        const std::string pid = std::to_string(program->Pid());
-        ASSERT_TRUE(Eventually(
-            [&] {
-                try {
-                    window = static_cast<xcb_window_t>(std::stoul(
-                        server.Run({"xdotool", "search", "--onlyvisible", "--pid", pid, "--name", "."})));
-                    return true;
-                } catch (const std::exception&) {
-                    return false;
-                }
-            },
-            StartTime))
-            << copy.Log();
-        ASSERT_TRUE(Eventually([&] { return observer.ShownAndManaged(window); }, ReactionTime));
-    }
+    void Start() { ASSERT_TRUE(run.Start()) << copy.Log(); }
 
-    void Press(const std::string& keys) { server.Run({"xdotool", "key", keys}); }
-
-    bool BecomesHidden()
-    {
-        return Eventually([&] { return observer.Withdrawn(window); }, ReactionTime);
-    }
-    bool BecomesShown()
-    {
-        return Eventually([&] { return observer.ShownAndManaged(window); }, ReactionTime);
-    }
-    bool OffTheTaskBar()
-    {
-        return Eventually(
-            [&] {
-                return server.Run({"xprop", "-id", std::to_string(window), "_NET_WM_STATE"})
-                           .find("_NET_WM_STATE_SKIP_TASKBAR") != std::string::npos;
-            },
-            ReactionTime);
-    }
+    void Press(const std::string& keys) { run.Press(keys); }
+    bool BecomesHidden() { return run.BecomesHidden(window); }
+    bool BecomesShown() { return run.BecomesShown(window); }
+    bool OffTheTaskBar() { return run.OffTheTaskBar(window); }
     std::string Size() const
     {
         const std::string geometry = server.Run({"xdotool", "getwindowgeometry", std::to_string(window)});
@@ -110,11 +73,12 @@ protected:
         return at == std::string::npos ? geometry : geometry.substr(at);
     }
 
-    XServer server{XServer::Options{.windowManager = true}};
-    Observer observer{server};
-    ProgramCopy copy{QUIETPANE_PROGRAM, QUIETPANE_DELIVERED_DATABASE};
-    std::unique_ptr<ChildProcess> program;
-    xcb_window_t window = XCB_NONE;
+    ProgramOnX run{QUIETPANE_PROGRAM, QUIETPANE_DELIVERED_DATABASE};
+    XServer& server = run.server;
+    Observer& observer = run.observer;
+    ProgramCopy& copy = run.copy;
+    std::unique_ptr<ChildProcess>& program = run.process;
+    const xcb_window_t& window = run.mainWindow;
 };
 
 TEST_F(HideRestoreTest, DeliveredHotKeysHideAndRestoreAlsoWithNumLockAndKeepItOffTheTaskBar)
@@ -157,7 +121,7 @@ TEST_F(HideRestoreTest, CombinationHeldByAnotherProgramAtStartIsPassedOverSilent
     Press("ctrl+alt+h");
     ASSERT_TRUE(BecomesHidden());
     Press("ctrl+alt+o");
-    ASSERT_TRUE(Eventually([&] { return other.PressArrived(); }, ReactionTime));
+    ASSERT_TRUE(Eventually([&] { return other.PressArrived(); }, ProgramOnX::ReactionTime));
     EXPECT_TRUE(observer.Withdrawn(window));
     EXPECT_TRUE(program->Running()) << copy.Log();
 }

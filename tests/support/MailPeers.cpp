@@ -161,7 +161,7 @@ void DovecotServer::EmptyMailbox()
 
 // ---------------------------------------------------------------- aiosmtpd
 
-SmtpServer::SmtpServer(const std::vector<std::string>& refused)
+SmtpServer::SmtpServer(const std::vector<std::string>& refused, std::chrono::seconds idleTimeout)
 {
     const std::string script = std::string(QUIETPANE_TEST_SCRIPTS_DIR) + "/smtp_server.py";
     for (int attempt = 0; attempt < StartAttempts; ++attempt) {
@@ -172,6 +172,8 @@ SmtpServer::SmtpServer(const std::vector<std::string>& refused)
             argv.push_back("--refuse");
             argv.push_back(address);
         }
+        argv.push_back("--idle-timeout");
+        argv.push_back(std::to_string(idleTimeout.count()));
         ChildProcess::Options options;
         options.logFile = Folder() / "server.log";
         options.stopGrace = std::chrono::seconds(2);

@@ -52,8 +52,9 @@ public:
     static constexpr const char* User = "alice";
     static constexpr const char* Password = "secret";
 
-    // Recipients in refused are answered with 550.
-    explicit SmtpServer(const std::vector<std::string>& refused = {});
+    // Recipients in refused are answered with 550; a session silent for idleTimeout is closed.
+    explicit SmtpServer(const std::vector<std::string>& refused = {},
+                        std::chrono::seconds idleTimeout = std::chrono::seconds(300));
     ~SmtpServer();
     SmtpServer(const SmtpServer&) = delete;
     SmtpServer& operator=(const SmtpServer&) = delete;

@@ -29,6 +29,11 @@ public:
         return saveAnswer;
     }
 
+    QString OpenFileName(QWidget*) override
+    {
+        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
+
     bool Print(QWidget*, QPrinter& printer) override
     {
         ++printDialogs;
@@ -51,7 +56,8 @@ public:
             shownTexts.append(label->text());
     }
 
-    QString saveAnswer; // empty: the user cancels
+    QString saveAnswer;      // empty: the user cancels
+    QStringList openAnswers; // one per open dialog, in order; none left: the user cancels
     bool printAnswer = true;
     QString pdfFile;
     QStringList proposedNames, filters, shownDialogs, shownTexts;

@@ -1,0 +1,75 @@
+#include "mail_window/OutgoingServer.h"
+
+#include "mail_window/PasswordScrambling.h"
+#include "net/IdSMTP.h"
+#include "shell/ShellRules.h"
+
+namespace quietpane {
+
+void TOutgoingServer::Apply(const TOutgoingAccount& account)
+{
+    smtp_.Host = account.host.toStdString();
+    smtp_.Port = StrToInt(account.port);
+    smtp_.UserId = account.userId.toStdString();
+    // The "Type" column is not consulted: a password alone asks for LOGIN authentication.
+    if (account.password.isEmpty()) {
+        smtp_.Password.clear();
+        smtp_.AuthenticationType = atNone;
+    } else {
+        smtp_.Password = ScramblePassword(account.password).toStdString();
+        smtp_.AuthenticationType = atLogin;
+    }
+}
+
+void TOutgoingServer::Connect(const TOutgoingAccount& account)
+{
+    if (account.host.isEmpty())
+        return;
+    Apply(account);
+    sessionAccount_ = account;
+    smtp_.Connect();
+}
+
+bool TOutgoingServer::SessionInStep()
+{
+    // Between commands the server has nothing to say: anything it sent meanwhile, or its
+    // closing the connection, means the session is over ("421 ... timeout").
+    try {
+        return smtp_.Connected() && smtp_.InputBuffer().Empty() && smtp_.FillInputBuffer(false, 0) == 0 &&
+               smtp_.Connected();
+    } catch (const std::exception&) {
+        return false; // a reset connection
+    }
+}
+
+void TOutgoingServer::Send(TIdMessage& message, const TOutgoingAccount& account)
+{
+    if (!SessionInStep() || account != sessionAccount_) {
+        Disconnect();
+        Apply(account);
+        sessionAccount_ = account;
+        smtp_.Connect();
+    }
+    try {
+        smtp_.SendMail(message);
+    } catch (...) {
+        Disconnect();
+        throw;
+    }
+}
+
+void TOutgoingServer::Disconnect()
+{
+    try {
+        smtp_.Disconnect();
+    } catch (const std::exception&) {
+        // A session that can't even take "Quit" is gone all the same, and forgotten with it.
+    }
+}
+
+void TOutgoingServer::Drop()
+{
+    smtp_.DropConnection();
+}
+
+} // namespace quietpane

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+class TIdMessage;
+class TIdSMTP;
+
+namespace quietpane {
+
+// The account's outgoing server as the Setup tab shows it. The password is the box's text,
+// which holds the scrambled form once the account is loaded.
+struct TOutgoingAccount {
+    QString host;
+    QString port;
+    QString userId;
+    QString password;
+
+    bool operator==(const TOutgoingAccount&) const = default;
+};
+
+// The SMTP session the window keeps open between sends. A send finds a session that is in
+// step with the server or makes a fresh one: after a failed send the old session is out of
+// step (the server may still be reading message text), and a server drops idle sessions.
+class TOutgoingServer {
+public:
+    explicit TOutgoingServer(TIdSMTP& smtp) : smtp_(smtp) {}
+
+    // Takes the account into the client and connects; an account without a server makes no
+    // connection at all.
+    void Connect(const TOutgoingAccount& account);
+    // Sends on the open session, or on a fresh one when there is none, the server has closed
+    // it or the account has changed since it was opened. A failed send drops the session.
+    void Send(TIdMessage& message, const TOutgoingAccount& account);
+    // Ends the session with "Quit"; nothing when none is open.
+    void Disconnect();
+    // Ends the session without a word to the server; a call waiting on it fails at once.
+    void Drop();
+
+private:
+    void Apply(const TOutgoingAccount& account);
+    bool SessionInStep();
+
+    TIdSMTP& smtp_;
+    TOutgoingAccount sessionAccount_;
+};
+
+} // namespace quietpane

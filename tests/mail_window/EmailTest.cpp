@@ -1,0 +1,390 @@
+// The mail window driven as a person does (typing, clicks, dialogs answered by the test) on a
+// copy of the delivered settings database, sending to aiosmtpd, with Python's email package
+// reading what arrived.
+
+#include "mail_window/Email.h"
+
+#include "mail_window/OutgoingMail.h"
+#include "mail_window/PasswordScrambling.h"
+#include "message/IdMessage.h"
+#include "support/LoopbackServer.h"
+#include "support/MailPeers.h"
+#include "support/PythonMessageView.h"
+#include "support/QtTestSupport.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ShellDoubles.h"
+#include "support/TestSupport.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace quietpane;
+using namespace quietpane::test;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const QString kSender = QStringLiteral("zoe@example.org");
+const QString kSenderName = QStringLiteral("Zoë Tester");
+
+class FrmEmailTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApplication();
+        std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, Database());
+    }
+
+    std::filesystem::path Database() const { return folder.Path() / "Quietpane.mdb"; }
+    QString Folder() const { return QString::fromStdString(folder.Path().string()); }
+
+    std::unique_ptr<TfrmEmail> Create()
+    {
+        return std::make_unique<TfrmEmail>(TfrmEmailSetup{Folder(), &registry});
+    }
+
+    template <class Control> static Control& Child(TfrmEmail& window, const char* name)
+    {
+        auto* child = window.findChild<Control*>(QLatin1String(name));
+        if (!child)
+            throw std::runtime_error(std::string("no control ") + name);
+        return *child;
+    }
+
+    // A failure in the handler goes to the error box, as from a click with the mouse.
+    static void Click(TfrmEmail& window, const char* button)
+    {
+        RunGuarded([&] { Child<QAbstractButton>(window, button).click(); });
+    }
+
+    // Typing as a person does: what the box held is selected and typed over key by key.
+    static void Type(TfrmEmail& window, const char* box, const QString& text)
+    {
+        QWidget& target = Child<QWidget>(window, box);
+        if (auto* line = qobject_cast<QLineEdit*>(&target))
+            line->selectAll();
+        else if (auto* editor = qobject_cast<QPlainTextEdit*>(&target))
+            editor->selectAll();
+        for (const QChar character : text) {
+            const bool lineEnd = character == QLatin1Char('\n');
+            QKeyEvent press(QEvent::KeyPress, lineEnd ? Qt::Key_Return : 0, Qt::NoModifier,
+                            lineEnd ? QStringLiteral("\r") : QString(character));
+            QApplication::sendEvent(&target, &press);
+        }
+    }
+
+    // The account typed into the Setup tab and stored with "Update".
+    static void TypeAccount(TfrmEmail& window, int smtpPort)
+    {
+        Type(window, "txtServerOut", QStringLiteral("127.0.0.1"));
+        Type(window, "txtPortOut", QString::number(smtpPort));
+        Type(window, "txtUserID", QLatin1String(SmtpServer::User));
+        Type(window, "txtPassword", QLatin1String(SmtpServer::Password));
+        Type(window, "txtName", kSenderName);
+        Type(window, "txtEmail", kSender);
+        Click(window, "bUpdate");
+    }
+
+    std::string StoredColumn(const std::string& column) const
+    {
+        return RunProgram({"sqlite3", Database().string(), "SELECT " + column + " FROM Email"});
+    }
+
+    // Files picked in the open dialog, one "Add" each.
+    void Attach(TfrmEmail& window, const std::vector<std::filesystem::path>& paths)
+    {
+        for (const auto& path : paths) {
+            dialogs.openAnswers.append(QString::fromStdString(path.string()));
+            Click(window, "bAdd");
+        }
+    }
+
+    void RemoveAttachment(TfrmEmail& window, int row)
+    {
+        auto& list = Child<QListWidget>(window, "ListBox");
+        list.setCurrentRow(row);
+        Click(window, "bRemove");
+    }
+
+    TempDir folder, files;
+    RecordingRegistry registry;
+    RecordingMessageBoxes boxes;
+    ScriptedDialogs dialogs;
+};
+
+std::string BinaryBytes()
+{
+    std::string bytes;
+    for (int round = 0; round < 12; ++round)
+        for (int value = 0; value < 256; ++value)
+            bytes += static_cast<char>(value ^ round);
+    return bytes;
+}
+
+// The session number aiosmtpd recorded with the n-th stored message.
+int SessionOfMessage(const SmtpServer& smtp, int number)
+{
+    const std::string details = ReadFile(smtp.Folder() / ("message-" + std::to_string(number) + ".json"));
+    const std::string key = "\"session\": ";
+    return std::stoi(details.substr(details.find(key) + key.size()));
+}
+
+TEST_F(FrmEmailTest, AccountTypedAndRestartedSendsWhatTheWindowShowsNonAsciiAsUtf8)
+{
+    SmtpServer smtp;
+    const std::string scrambled = ScramblePassword(QLatin1String(SmtpServer::Password)).toStdString() + "\n";
+    {
+        auto window = Create();
+        TypeAccount(*window, smtp.Port());
+        EXPECT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join("\n").toStdString();
+        EXPECT_EQ(Child<QLineEdit>(*window, "txtServerOut").text(), "127.0.0.1");
+        EXPECT_EQ(StoredColumn("ServerOut"), "127.0.0.1\n");
+        EXPECT_EQ(StoredColumn("Password"), scrambled);
+        // Update again without retyping: the stored form is not scrambled a second time.
+        Click(*window, "bUpdate");
+        EXPECT_EQ(StoredColumn("Password"), scrambled);
+    }
+    auto window = Create();
+    EXPECT_EQ(registry.values["DBPath"], Database().string());
+    EXPECT_EQ(window->AttachmentFolder(), Folder() + "/Attach/");
+    EXPECT_TRUE(QDir(window->AttachmentFolder()).exists());
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtFrom").text(), kSenderName + "   <" + kSender + ">");
+    EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel0").text(), "No message selected");
+    window->ConnectOutgoingServer();
+
+    const std::string binary = BinaryBytes();
+    Attach(*window, {files.WriteFile("notes.txt", "plain notes\n"), files.WriteFile("data.bin", binary),
+                     files.WriteFile("dropped.txt", "removed again")});
+    RemoveAttachment(*window, 2);
+    Type(*window, "txtFrom", QStringLiteral("Someone Else <other@example.org>")); // the account sends
+    Type(*window, "txtReceipient", QStringLiteral("bob@example.org, \"Carol, C.\" <carol@example.org>"));
+    Type(*window, "txtCC", QStringLiteral("dave@example.org"));
+    const QString subject = QStringLiteral("Grüße aus Köln – 日本");
+    Type(*window, "txtSubject", subject);
+    const QString longLine = QString(1200, QLatin1Char('w'));
+    const QStringList body{QStringLiteral("Hallo Bob,"), QStringLiteral("schöne Grüße — ça va? 日本語"),
+                           QString(), longLine, QStringLiteral(".a line with a leading dot")};
+    Type(*window, "Memo1", body.join(QLatin1Char('\n')));
+    Click(*window, "bSend");
+    ASSERT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join("\n").toStdString();
+
+    // Now an ASCII text alone, on the same session: it goes out as it always did.
+    RemoveAttachment(*window, 1);
+    RemoveAttachment(*window, 0);
+    Type(*window, "txtSubject", QStringLiteral("plain"));
+    Type(*window, "Memo1", QStringLiteral("Plain ASCII only.\n.dot"));
+    Click(*window, "bSend");
+    ASSERT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join("\n").toStdString();
+
+    const auto stored = smtp.Messages();
+    ASSERT_EQ(stored.size(), 2u);
+    const TPythonView first = ReadWithPython(stored[0], files, "first");
+    EXPECT_EQ(first.fields.at("subject"), Lines{subject.toStdString()});
+    EXPECT_EQ(first.fields.at("from"), Lines{kSender.toStdString()});
+    EXPECT_EQ(first.fields.at("from-name"), Lines{kSenderName.toStdString()});
+    EXPECT_EQ(first.fields.at("to"), (Lines{"bob@example.org", "carol@example.org"}));
+    EXPECT_EQ(first.fields.at("cc"), Lines{"dave@example.org"});
+    Lines bodyLines;
+    for (const QString& line : body)
+        bodyLines.push_back(line.toStdString());
+    EXPECT_EQ(first.fields.at("text"), bodyLines);
+    EXPECT_EQ(first.fields.at("attachment"),
+              (Lines{"1\tnotes.txt\t12", "2\tdata.bin\t" + std::to_string(binary.size())}));
+    EXPECT_EQ(ReadFile(first.folder / "attachment-2"), binary);
+    const std::string firstWire = ReadFile(stored[0]);
+    EXPECT_NE(firstWire.find("MIME-Version: 1.0"), std::string::npos);
+    EXPECT_NE(firstWire.find("charset=UTF-8"), std::string::npos);
+    for (std::size_t start = 0, end; (end = firstWire.find("\r\n", start)) != std::string::npos;
+         start = end + 2)
+        ASSERT_LE(end - start, 998u) << "a line SMTP does not take";
+
+    const std::string secondWire = ReadFile(stored[1]);
+    const std::string secondBody = secondWire.substr(secondWire.find("\r\n\r\n") + 4);
+    EXPECT_EQ(secondBody, "Plain ASCII only.\r\n.dot\r\n");
+    EXPECT_EQ(secondWire.find("MIME-Version"), std::string::npos);
+    EXPECT_EQ(secondWire.find("Content-Type"), std::string::npos);
+    EXPECT_EQ(ReadWithPython(stored[1], files, "second").fields.count("attachment"), 0u);
+
+    // "Exit" ends the session with "Quit" and closes the table; "Update" opens it again
+    // without overwriting the stored account with the empty boxes.
+    Click(*window, "tExit");
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtServerOut").text(), "");
+    ASSERT_TRUE(smtp.WaitForSessionEnd(1));
+    const Lines dialogue = smtp.ClientLines(1);
+    EXPECT_EQ(std::count(dialogue.begin(), dialogue.end(), "auth LOGIN"), 1);
+    EXPECT_EQ(std::count(dialogue.begin(), dialogue.end(), "Mail from:<zoe@example.org>"), 2);
+    EXPECT_EQ(dialogue.back(), "Quit");
+    Click(*window, "bUpdate");
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtServerOut").text(), "127.0.0.1");
+    EXPECT_EQ(StoredColumn("Password"), scrambled);
+
+    window->ShowConnectionState(false);
+    EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel0").text(), "Not connected");
+    EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel1").text(), "Mail takes up 0K on the server");
+}
+
+TEST_F(FrmEmailTest, SendAfterAFailedSendOrAnIdleSessionClosedByTheServerStartsAFreshSession)
+{
+    SmtpServer smtp({}, std::chrono::seconds(2));
+    auto window = Create();
+    TypeAccount(*window, smtp.Port());
+    window->ConnectOutgoingServer();
+    const auto vanishing = files.WriteFile("vanishing.txt", "gone before sending");
+    Attach(*window, {vanishing});
+    std::filesystem::remove(vanishing);
+    Type(*window, "txtReceipient", QStringLiteral("bob@example.org"));
+    Type(*window, "Memo1", QStringLiteral("Hello"));
+    // The attachment fails once the server has taken DATA: the session is out of step.
+    Click(*window, "bSend");
+    ASSERT_EQ(boxes.applicationErrors.size(), 1);
+
+    RemoveAttachment(*window, 0);
+    Click(*window, "bSend");
+    ASSERT_EQ(boxes.applicationErrors.size(), 1) << boxes.applicationErrors.join("\n").toStdString();
+    ASSERT_EQ(smtp.Messages().size(), 1u);
+    const int afterFailure = SessionOfMessage(smtp, 1);
+    const Lines fresh = smtp.ClientLines(afterFailure);
+    EXPECT_EQ(std::count(fresh.begin(), fresh.end(), "auth LOGIN"), 1) << "logged in again";
+
+    // The server ends the idle session; the next send does not fail because of that.
+    ASSERT_TRUE(smtp.WaitForSessionEnd(afterFailure));
+    Click(*window, "bSend");
+    ASSERT_EQ(boxes.applicationErrors.size(), 1) << boxes.applicationErrors.join("\n").toStdString();
+    ASSERT_EQ(smtp.Messages().size(), 2u);
+    EXPECT_GT(SessionOfMessage(smtp, 2), afterFailure);
+}
+
+TEST_F(FrmEmailTest, StartUpMeetsNoServerAndMailCommandsWaitingOnOneAreIgnored)
+{
+    // The delivered account has no outgoing server: no connection, no box.
+    {
+        auto window = Create();
+        window->ConnectOutgoingServer();
+        EXPECT_TRUE(boxes.applicationErrors.isEmpty());
+        EXPECT_TRUE(boxes.messages.isEmpty());
+    }
+
+    // A server that never greets: creating the window meets no server at all; the connection,
+    // once asked for, keeps the window responsive, and a send clicked meanwhile is ignored.
+    std::atomic<bool> accepted{false};
+    std::string received;
+    LoopbackServer silent([&](int connection) {
+        accepted = true;
+        received = ReceiveAll(connection);
+    });
+    RunProgram({"sqlite3", Database().string(),
+                "UPDATE Email SET ServerOut = '127.0.0.1', PortOut = " + std::to_string(silent.Port()) +
+                    ", Email = 'zoe@example.org'"});
+    auto window = Create();
+    EXPECT_FALSE(accepted);
+    bool clickedMeanwhile = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        clickedMeanwhile = true;
+        Type(*window, "txtReceipient", QStringLiteral("bob@example.org"));
+        window->bSendClick();
+        window->DropMailSessions();
+    });
+    EXPECT_THAT([&] { window->ConnectOutgoingServer(); },
+                testing::ThrowsMessage<std::exception>(testing::StrEq("Connection Closed Gracefully.")));
+    silent.Join();
+    EXPECT_TRUE(clickedMeanwhile);
+    EXPECT_EQ(received, "");
+}
+
+TEST_F(FrmEmailTest, MissingDatabaseIsReportedAndEndsTheProgram)
+{
+    std::filesystem::remove(Database());
+    auto window = Create();
+    ASSERT_EQ(boxes.messages.size(), 1);
+    EXPECT_TRUE(boxes.messages.front().startsWith("Could not open the database file"));
+    EXPECT_TRUE(window->TerminationRequested());
+    EXPECT_EQ(boxes.applicationErrors, QStringList{"The settings database is not open."});
+    EXPECT_EQ(registry.values.count("DBPath"), 0u);
+}
+
+TEST_F(FrmEmailTest, ReplyAnswersTheMessageShownOnTheSendEmailTab)
+{
+    DovecotServer pop3;
+    pop3.Deliver("From: Bob Sender <bob@example.org>\r\nTo: zoe@example.org\r\nSubject: Lunch\r\n\r\n"
+                 "Shall we meet?\r\nAt noon.\r\n");
+    auto window = Create();
+    Type(*window, "txtServerIn", QStringLiteral("127.0.0.1"));
+    Type(*window, "txtPortIn", QString::number(pop3.Port()));
+    Type(*window, "txtUserID", QLatin1String(DovecotServer::User));
+    Type(*window, "txtPassword", QLatin1String(DovecotServer::Password));
+    Click(*window, "bUpdate");
+    Click(*window, "tReply"); // no message shown: nothing to answer
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtSubject").text(), "");
+
+    Click(*window, "tCheckMail");
+    auto* headers = window->findChild<QAbstractItemView*>(QStringLiteral("lvHeaders"));
+    if (!headers || !headers->model() || headers->model()->rowCount() == 0)
+        GTEST_SKIP() << "this build lists no mailbox";
+    headers->setCurrentIndex(headers->model()->index(0, 0));
+    RunGuarded([&] { window->lvHeadersClick(); });
+    Click(*window, "tReply");
+
+    EXPECT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join("\n").toStdString();
+    EXPECT_TRUE(Child<QLineEdit>(*window, "txtReceipient").text().contains("bob@example.org"));
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtSubject").text(), "Re: Lunch");
+    EXPECT_TRUE(
+        Child<QPlainTextEdit>(*window, "Memo1").toPlainText().contains("> Shall we meet?\n> At noon."));
+    EXPECT_EQ(Child<QTabWidget>(*window, "PageControl1").currentWidget()->objectName(), "tsSendEmail");
+}
+
+TEST(OutgoingMail, SendingForgetsWhatTheMessageHeldFromAMessageRead)
+{
+    TIdMessage message;
+    message.Organization = "Read Ltd";
+    message.ReplyTo.SetAddressListText("reader@example.org");
+    message.ReceiptRecipient.SetText("receipt@example.org");
+    message.Priority = mpHighest;
+    message.Parts.AddText({"the text read"});
+    message.Parts.AddAttachment("read.bin");
+
+    ComposeMessage(message, {QStringLiteral("Zoe"),
+                             QStringLiteral("zoe@example.org"),
+                             QStringLiteral("bob@example.org"),
+                             QString(),
+                             QStringLiteral("Hi"),
+                             QStringLiteral("ASCII\n"),
+                             {QStringLiteral("/tmp/new.bin")}});
+
+    EXPECT_EQ(message.Organization, "");
+    EXPECT_EQ(message.ReplyTo.Count(), 0);
+    EXPECT_EQ(message.ReceiptRecipient.Address, "");
+    EXPECT_EQ(message.Priority, mpNormal);
+    EXPECT_EQ(message.Body, Lines{"ASCII"});
+    ASSERT_EQ(message.Parts.Count(), 1);
+    EXPECT_EQ(dynamic_cast<const TIdAttachment&>(message.Parts.Items(0)).FileName, "/tmp/new.bin");
+}
+
+TEST(OutgoingMail, ReplyTakesOneReAndQuotesEveryLine)
+{
+    const std::vector<std::pair<QString, QString>> subjects{
+        {"Lunch", "Re: Lunch"}, {"Re: Lunch", "Re: Lunch"}, {"RE: Lunch", "RE: Lunch"}, {"", "Re: "}};
+    for (const auto& [subject, reply] : subjects)
+        EXPECT_EQ(ReplySubject(subject), reply) << subject.toStdString();
+    EXPECT_EQ(QuoteForReply(QStringLiteral("first\n\n> earlier")), "> first\n> \n> > earlier");
+}
+
+} // namespace

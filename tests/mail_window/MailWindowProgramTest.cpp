@@ -1,0 +1,79 @@
+// The built program with its mail window on an X server of its own with openbox, driven from
+// outside: the mail window never ends the program, and no mail server holds it up.
+
+#include "support/LoopbackServer.h"
+#include "support/ProgramOnX.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+
+using namespace quietpane::test;
+
+namespace {
+
+// The links bar's "Email" button, in the main window's client area.
+constexpr int kEmailButtonX = 107, kEmailButtonY = 88;
+
+class MailWindowProgramTest : public ::testing::Test {
+protected:
+    std::filesystem::path Database() const { return run.copy.ProgramFolder() / "Quietpane.mdb"; }
+
+    ProgramOnX run{QUIETPANE_PROGRAM, QUIETPANE_DELIVERED_DATABASE};
+};
+
+TEST_F(MailWindowProgramTest,
+       MailWindowHasNoTaskBarButtonAndClosingItWhileTheMainWindowIsHiddenKeepsTheProgram)
+{
+    ASSERT_TRUE(run.Start()) << run.copy.Log();
+    run.Click(run.mainWindow, kEmailButtonX, kEmailButtonY);
+    xcb_window_t mail = XCB_NONE;
+    ASSERT_TRUE(
+        Eventually([&] { return (mail = run.VisibleWindowNamed("^Email$", run.mainWindow)) != XCB_NONE; },
+                   ProgramOnX::ReactionTime));
+    ASSERT_TRUE(run.BecomesShown(mail));
+    EXPECT_TRUE(run.OffTheTaskBar(mail));
+    // Without a task-bar button a minimised window could not be found again: it hides instead.
+    run.server.Run({"xdotool", "windowminimize", std::to_string(mail)});
+    ASSERT_TRUE(run.BecomesHidden(mail));
+    run.Click(run.mainWindow, kEmailButtonX, kEmailButtonY);
+    ASSERT_TRUE(run.BecomesShown(mail));
+
+    run.Press("ctrl+alt+h");
+    ASSERT_TRUE(run.BecomesHidden(run.mainWindow));
+    run.server.Run({"xdotool", "windowactivate", "--sync", std::to_string(mail)});
+    run.Press("alt+F4"); // the window manager's close
+    ASSERT_TRUE(run.BecomesHidden(mail));
+
+    run.Press("ctrl+alt+o");
+    ASSERT_TRUE(run.BecomesShown(run.mainWindow)) << run.copy.Log();
+    EXPECT_TRUE(run.process->Running());
+}
+
+TEST_F(MailWindowProgramTest, OutgoingServerThatNeverGreetsHoldsUpNeitherStartNorEnd)
+{
+    std::atomic<bool> met{false};
+    LoopbackServer silent([&](int connection) {
+        met = true;
+        ReceiveAll(connection); // until the program goes
+    });
+    RunProgram({"sqlite3", Database().string(),
+                "UPDATE Email SET ServerOut = '127.0.0.1', PortOut = " + std::to_string(silent.Port())});
+
+    ASSERT_TRUE(run.Start()) << run.copy.Log();
+    ASSERT_TRUE(Eventually([&] { return met.load(); }, ProgramOnX::ReactionTime));
+    // Hotkeys still work while the program waits for the greeting.
+    run.Press("ctrl+alt+h");
+    ASSERT_TRUE(run.BecomesHidden(run.mainWindow));
+    run.Press("ctrl+alt+o");
+    ASSERT_TRUE(run.BecomesShown(run.mainWindow));
+
+    run.server.Run({"xdotool", "windowactivate", "--sync", std::to_string(run.mainWindow)});
+    run.Press("alt+F4");
+    EXPECT_EQ(run.process->Wait(ProgramOnX::ReactionTime), 0) << run.copy.Log();
+    silent.Join();
+}
+
+} // namespace
