@@ -19,6 +19,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
@@ -26,7 +27,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <sys/stat.h>
 
 using namespace quietpane;
@@ -44,6 +48,8 @@ public:
         texts.append(text);
         panels[0] = text;
         panels[1] = QStringLiteral("Mail takes up %1K on the server").arg(mailbox_.MailboxSizeK);
+        if (onShow)
+            onShow(text);
     }
     void ShowBusy(bool value) override { busy = value; }
     void ShowConnectionState(bool connected) override
@@ -56,6 +62,7 @@ public:
     QStringList texts;
     QString panels[2];
     bool busy = false;
+    std::function<void(const QString&)> onShow; // runs inside the command that shows the text
 
 private:
     const TMailboxState& mailbox_;
@@ -137,9 +144,10 @@ protected:
     TIncomingAccount account{QStringLiteral("127.0.0.1"), QString::number(mailbox.Port()),
                              QString::fromLatin1(DovecotServer::User),
                              ScramblePassword(QString::fromLatin1(DovecotServer::Password))};
-    TReceivePage page{TReceivePageServices{&pop3, &message, &status, &state, &gate,
-                                           [this] { return account; },
-                                           [this] { return AttachmentFolder(); }}};
+    std::unique_ptr<TReceivePage> pageOwner = std::make_unique<TReceivePage>(
+        TReceivePageServices{&pop3, &message, &status, &state, &gate, [this] { return account; },
+                             [this] { return AttachmentFolder(); }});
+    TReceivePage& page = *pageOwner;
 };
 
 // ---------------------------------------------------------------- layout
@@ -371,6 +379,181 @@ TEST_F(ReceivePageTest, SavingIsSafe)
         << boxes.errors[0].toStdString();
     EXPECT_GT(boxes.errors[0].size(), dialogs.saveAnswer.size() + 40);
     EXPECT_TRUE(opened.isEmpty());
+}
+
+// ---------------------------------------------------------------- what the body box shows
+
+struct TBodyCase {
+    const char* name;
+    std::string headers; // the Content-Type and transfer encoding of the message
+    std::string body;
+    QString shown;  // the body box's text
+    bool formatted; // markup shown formatted
+};
+
+// The header lines of a multipart message whose boundary is its subtype.
+std::string MultipartHeaders(const std::string& type)
+{
+    return "MIME-Version: 1.0\r\nContent-Type: multipart/" + type + "; boundary=\"" + type + "\"\r\n";
+}
+
+std::string MultipartBody(const std::string& type, const std::string& parts)
+{
+    return "This is a multi-part message in MIME format.\r\n" + parts + "--" + type + "--\r\n";
+}
+
+std::string Part(const std::string& boundary, const std::string& headers, const std::string& content)
+{
+    return "--" + boundary + "\r\n" + headers + "\r\n" + content + "\r\n";
+}
+
+const std::string kAlternative =
+    Part("alternative", "Content-Type: text/plain; charset=utf-8\r\n", "Plain version") +
+    Part("alternative", "Content-Type: text/html; charset=utf-8\r\n", "<p>HTML <b>version</b></p>");
+
+const TBodyCase kBodyCases[] = {
+    {"PlainAlternativeOfTwo", MultipartHeaders("alternative"), MultipartBody("alternative", kAlternative),
+     "Plain version", false},
+    {"PlainAlternativeBesideAnAttachment", MultipartHeaders("mixed"),
+     MultipartBody("mixed", Part("mixed", "Content-Type: multipart/alternative; boundary=\"alternative\"\r\n",
+                                 "\r\n" + kAlternative + "--alternative--") +
+                                Part("mixed",
+                                     "Content-Type: application/pdf; name=\"a.pdf\"\r\n"
+                                     "Content-Transfer-Encoding: base64\r\n",
+                                     "JVBERg==")),
+     "Plain version", false},
+    {"HtmlOnly", "MIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n",
+     "<html><body><p>Only <b>HTML</b> here</p><script>document.write('ran')</script></body></html>\r\n",
+     "Only HTML here ", true}, // the line end after the markup is white space
+    {"HtmlBesideAnAttachment", MultipartHeaders("mixed"),
+     MultipartBody("mixed", Part("mixed", "Content-Type: text/html\r\n", "<p>Rich <i>text</i></p>") +
+                                Part("mixed",
+                                     "Content-Type: image/png; name=\"a.png\"\r\n"
+                                     "Content-Transfer-Encoding: base64\r\n",
+                                     "iVBORw0KGgo=")),
+     "Rich text", true},
+    {"Latin1QuotedPrintable",
+     "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=\"ISO-8859-1\"\r\n"
+     "Content-Transfer-Encoding: quoted-printable\r\n",
+     "Caf=E9 cr=E8me br=FBl=E9e\r\n", "Caf\u00e9 cr\u00e8me br\u00fbl\u00e9e\n", false},
+    {"Iso2022Japanese", "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n",
+     "\x1b$BF|K\\8l$N%a!<%k\x1b(B\r\n", "\u65e5\u672c\u8a9e\u306e\u30e1\u30fc\u30eb\n", false},
+    {"ShiftJisBase64",
+     "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: "
+     "base64\r\n",
+     "grGC8YLJgr+CzYFBkKKKRQ==\r\n", "\u3053\u3093\u306b\u3061\u306f\u3001\u4e16\u754c", false},
+    {"Windows1252", "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=windows-1252\r\n",
+     "\x80 5, \x93quoted\x94\r\n", "\u20ac 5, \u201cquoted\u201d\n", false},
+    {"UndeclaredUtf8", "",
+     "Gr\xc3\xbc\xc3\x9f"
+     "e aus K\xc3\xb6ln\r\n",
+     "Gr\u00fc\u00dfe aus K\u00f6ln\n", false},
+    {"UndeclaredLatin1", "",
+     "Gr\xfc\xdf"
+     "e aus K\xf6ln\r\n",
+     "Gr\u00fc\u00dfe aus K\u00f6ln\n", false},
+};
+
+TEST_F(ReceivePageTest, TheBodyBoxShowsTheReadableTextInItsCharset)
+{
+    for (const TBodyCase& body : kBodyCases)
+        mailbox.Deliver(Mail(body.name, body.headers, body.body));
+    page.bReceiveClick();
+    const auto* memo = page.findChild<QTextEdit*>(QStringLiteral("Memo2"));
+    for (int index = 0; index < static_cast<int>(std::size(kBodyCases)); ++index) {
+        const TBodyCase& body = kBodyCases[index];
+        SCOPED_TRACE(body.name);
+        Open(index + 1);
+        EXPECT_EQ(page.ShownBodyText(), body.shown);
+        // Formatted markup leaves its traces in the document, never its tags in the text.
+        EXPECT_EQ(memo->toHtml().contains("font-weight:700") || memo->toHtml().contains("font-style:italic"),
+                  body.formatted);
+        EXPECT_FALSE(page.ShownBodyText().contains('<')) << page.ShownBodyText().toStdString();
+    }
+}
+
+TEST_F(ReceivePageTest, MarkupLoadsNoResource)
+{
+    const std::filesystem::path image = folder.WriteFile("pixel.png", "\x89PNG\r\n\x1a\n");
+    const QUrl local = QUrl::fromLocalFile(QString::fromStdString(image.string()));
+    mailbox.Deliver(Mail("Images", "Content-Type: text/html\r\n",
+                         "<p>Look</p><img src=\"" + local.toString().toStdString() +
+                             "\"><img src=\"http://127.0.0.1:9/track.png\">\r\n"));
+    Open(1);
+    const QTextDocument* document = page.findChild<QTextEdit*>(QStringLiteral("Memo2"))->document();
+    EXPECT_TRUE(document->resource(QTextDocument::ImageResource, local).isNull());
+    EXPECT_TRUE(
+        document->resource(QTextDocument::ImageResource, QUrl("http://127.0.0.1:9/track.png")).isNull());
+}
+
+// ---------------------------------------------------------------- decoded attachment files
+
+TEST_F(ReceivePageTest, DecodedAttachmentFilesGoWithTheMessageShown)
+{
+    mailbox.Deliver(Mail("Plain", "", "x\r\n"));
+    mailbox.Deliver(kMailWithAttachments);
+    const auto allExist = [](const std::vector<std::string>& files) {
+        return std::all_of(files.begin(), files.end(),
+                           [](const std::string& file) { return std::filesystem::exists(file); });
+    };
+    const auto noneExists = [](const std::vector<std::string>& files) {
+        return std::none_of(files.begin(), files.end(),
+                            [](const std::string& file) { return std::filesystem::exists(file); });
+    };
+
+    Open(2);
+    std::vector<std::string> files = StoredPartFiles(message);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_TRUE(allExist(files));
+    Open(1); // another retrieval replaces the message
+    EXPECT_TRUE(noneExists(files));
+
+    Open(2);
+    files = StoredPartFiles(message);
+    page.bReceiveClick(); // the listing resets the message
+    EXPECT_TRUE(noneExists(files));
+
+    Open(2);
+    files = StoredPartFiles(message);
+    ASSERT_TRUE(allExist(files));
+    pageOwner.reset(); // the program ends
+    EXPECT_TRUE(noneExists(files));
+}
+
+// ---------------------------------------------------------------- one command at a time
+
+TEST_F(ReceivePageTest, CommandsStartedWhileAnotherRunsAreIgnored)
+{
+    for (const char* subject : {"One", "Two", "Three"})
+        mailbox.Deliver(Mail(subject, "", "x\r\n"));
+    const auto everyOtherCommand = [this] {
+        page.bReceiveClick();
+        page.RetrieveMail();
+        page.lvMessagePartsClick();
+        page.tDeleteClick(); // nothing is selected: it would say so
+        page.tDisconnectClick();
+    };
+
+    // While Check Mail lists the headers, the events it lets through start other commands.
+    QTimer::singleShot(0, &page, everyOtherCommand);
+    page.bReceiveClick();
+    EXPECT_EQ(status.texts, (QStringList{"Connecting....", "Messsage 1 of 3", "Messsage 2 of 3",
+                                         "Messsage 3 of 3", "Mail takes up 0K on the server"}));
+    EXPECT_EQ(List()->topLevelItemCount(), 3);
+
+    // While a message is retrieved.
+    status.onShow = [&](const QString& text) {
+        if (text.startsWith("Retrieving"))
+            everyOtherCommand();
+    };
+    status.texts.clear();
+    Open(2);
+    status.onShow = nullptr;
+    EXPECT_EQ(status.texts.size(), 3) << status.texts.join(" | ").toStdString();
+    EXPECT_EQ(Label("Subject"), "Two");
+    EXPECT_TRUE(boxes.messages.isEmpty());
+    EXPECT_TRUE(pop3.Connected());
+    EXPECT_EQ(mailbox.StoredMessageCount(), 3u);
 }
 
 // ---------------------------------------------------------------- delete and disconnect
