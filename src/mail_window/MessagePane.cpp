@@ -18,6 +18,7 @@ namespace {
 const QColor kPaneColour(211, 222, 202); // colour value 13295059
 constexpr int kLeftValueWidth = 270;
 constexpr int kPartColumnWidth = 150;
+constexpr int kPartListHeight = 92; // the four rows of header values
 
 QDateTime ToQDateTime(TDateTime value)
 {
@@ -45,6 +46,7 @@ TMessagePane::TMessagePane(QWidget* parent) : QFrame(parent)
     QPalette colours = palette();
     colours.setColor(QPalette::Window, kPaneColour);
     setPalette(colours);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
     auto* row = new QHBoxLayout(this);
     values_ = new QGridLayout;
@@ -70,7 +72,7 @@ TMessagePane::TMessagePane(QWidget* parent) : QFrame(parent)
     lvMessageParts_->setRootIsDecorated(false);
     lvMessageParts_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvMessageParts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvMessageParts_->setFixedWidth(2 * kPartColumnWidth + 2 * lvMessageParts_->frameWidth());
+    lvMessageParts_->setFixedSize(2 * kPartColumnWidth + 2 * lvMessageParts_->frameWidth(), kPartListHeight);
     lvMessageParts_->setAutoFillBackground(true);
     lvMessageParts_->hide();
     row->addWidget(lvMessageParts_);
