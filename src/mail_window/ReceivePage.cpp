@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kHeaderListMaxHeight = 120;
 constexpr int kMessageNumberRole = Qt::UserRole;
+constexpr int kQuitReplyTimeoutMs = 30000;
 
 enum THeaderColumn { kSubjectColumn, kFromColumn, kDateColumn, kSizeColumn };
 
@@ -62,6 +63,32 @@ public:
 protected:
     QVariant loadResource(int, const QUrl&) override { return {}; }
 };
+
+// Closes a connection's socket when the scope ends, however it ends.
+class TConnectionDropper {
+public:
+    explicit TConnectionDropper(TIdTCPConnection& connection) : connection_(connection) {}
+    ~TConnectionDropper() { connection_.DropConnection(); }
+    TConnectionDropper(const TConnectionDropper&) = delete;
+    TConnectionDropper& operator=(const TConnectionDropper&) = delete;
+
+private:
+    TIdTCPConnection& connection_;
+};
+
+// Ends a session before the next one counts the mailbox. The server carries out the session's
+// deletions when it reads "Quit" and answers once they are done: without waiting for that
+// answer, the new session may still count and number the deleted messages.
+void QuitAndAwaitDeletions(TIdPOP3& pop3)
+{
+    const TConnectionDropper drop(pop3);
+    pop3.WriteLine("Quit");
+    try {
+        pop3.ReadLine({}, kQuitReplyTimeoutMs);
+    } catch (const EIdException&) {
+        // The server closing without an answer ends the session just as well.
+    }
+}
 
 QLabel* AddPanel(QStatusBar* bar, int width)
 {
@@ -161,7 +188,7 @@ void TReceivePage::CheckMail()
     lvMessageParts_->hide();
     status.ShowStatus(QStringLiteral("Connecting...."));
     if (pop3.Connected())
-        pop3.Disconnect();
+        QuitAndAwaitDeletions(pop3);
     const TIncomingAccount account = services_.account();
     pop3.Host = account.host.toStdString();
     pop3.Port = PortNumber(account.port);
