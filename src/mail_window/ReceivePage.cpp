@@ -54,8 +54,8 @@ private:
     Action action_;
 };
 
-// Mail shown here must not reach out: markup may name images, style sheets or files, and
-// loading any of them would tell the sender that the mail was read or read local files.
+// Markup shown here loads nothing it names: a remote image or style sheet would tell the sender
+// that the mail was read, a local one would show the user's own files inside a stranger's mail.
 class TOfflineDocument final : public QTextDocument {
 public:
     using QTextDocument::QTextDocument;
@@ -64,24 +64,12 @@ protected:
     QVariant loadResource(int, const QUrl&) override { return {}; }
 };
 
-// Closes a connection's socket when the scope ends, however it ends.
-class TConnectionDropper {
-public:
-    explicit TConnectionDropper(TIdTCPConnection& connection) : connection_(connection) {}
-    ~TConnectionDropper() { connection_.DropConnection(); }
-    TConnectionDropper(const TConnectionDropper&) = delete;
-    TConnectionDropper& operator=(const TConnectionDropper&) = delete;
-
-private:
-    TIdTCPConnection& connection_;
-};
-
 // Ends a session before the next one counts the mailbox. The server carries out the session's
 // deletions when it reads "Quit" and answers once they are done: without waiting for that
 // answer, the new session may still count and number the deleted messages.
 void QuitAndAwaitDeletions(TIdPOP3& pop3)
 {
-    const TConnectionDropper drop(pop3);
+    const TScopeExit drop([&pop3] { pop3.DropConnection(); });
     pop3.WriteLine("Quit");
     try {
         pop3.ReadLine({}, kQuitReplyTimeoutMs);
@@ -100,7 +88,7 @@ QLabel* AddPanel(QStatusBar* bar, int width)
     return panel;
 }
 
-// The item's rows in list order that are selected.
+// Visits the list's selected rows in list order.
 template <typename Visit> void ForEachSelectedRow(const QTreeWidget& list, Visit&& visit)
 {
     for (int row = 0; row < list.topLevelItemCount(); ++row) {
