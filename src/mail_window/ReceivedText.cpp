@@ -4,13 +4,12 @@
 #include "net/IdGlobal.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <iconv.h>
 
 namespace quietpane {
 
 namespace {
-
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1); // what iconv_open returns on failure
 
 // One iconv conversion to UTF-8, closed when it goes.
 class TToUtf8 {
@@ -24,7 +23,7 @@ public:
     TToUtf8(const TToUtf8&) = delete;
     TToUtf8& operator=(const TToUtf8&) = delete;
 
-    bool Valid() const { return handle_ != kNoConverter; }
+    bool Valid() const { return reinterpret_cast<intptr_t>(handle_) != -1; } // iconv_open fails with -1
 
     QString Convert(const std::string& bytes)
     {
@@ -102,7 +101,7 @@ bool IsValidUtf8(const std::string& bytes)
 // without header lines; the message's own header then says what it is.
 std::string PartContentType(const TIdMessage& message, const TIdText& part)
 {
-    const std::string own = part.ContentType();
+    std::string own = part.ContentType();
     if (!own.empty() || MediaType(message.ContentType).rfind("multipart/", 0) == 0)
         return own;
     return message.ContentType;
