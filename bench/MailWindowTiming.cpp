@@ -3,7 +3,7 @@
 // a row to the message shown when it carries a 20 MB attachment.
 #include <benchmark/benchmark.h>
 
-#include "mail_window/AccountFields.h"
+#include "mail_window/PasswordScrambling.h"
 #include "mail_window/ReceivePage.h"
 #include "message/IdMessage.h"
 #include "net/IdAntiFreeze.h"

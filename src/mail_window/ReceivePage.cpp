@@ -1,14 +1,15 @@
 #include "mail_window/ReceivePage.h"
 
-#include "mail_window/AccountFields.h"
 #include "mail_window/AttachmentFiles.h"
 #include "mail_window/MessagePane.h"
+#include "mail_window/PasswordScrambling.h"
 #include "mail_window/ReceivedText.h"
 #include "message/IdMessage.h"
 #include "message/IdMessageClient.h"
 #include "net/IdPOP3.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageBoxes.h"
+#include "shell/ShellRules.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -179,7 +180,7 @@ void TReceivePage::CheckMail()
         QuitAndAwaitDeletions(pop3);
     const TIncomingAccount account = services_.account();
     pop3.Host = account.host.toStdString();
-    pop3.Port = PortNumber(account.port);
+    pop3.Port = StrToInt(account.port);
     pop3.UserId = account.userId.toStdString();
     pop3.Password = ScramblePassword(account.password).toStdString();
     pop3.Connect();

@@ -3,8 +3,8 @@
 
 #include "mail_window/ReceivePage.h"
 
-#include "mail_window/AccountFields.h"
 #include "mail_window/AttachmentFiles.h"
+#include "mail_window/PasswordScrambling.h"
 #include "message/IdMessage.h"
 #include "net/IdGlobal.h"
 #include "net/IdPOP3.h"
