@@ -5,10 +5,13 @@
                                               bytes (also stored alone in ATTACHMENT)
   mail_peer.py fetch PORT COUNT FOLDER        fetch message 1 and decode its attachments to files
   mail_peer.py send PORT COUNT ATTACHMENT     build a message around the file and send it
+  mail_peer.py list PORT COUNT                list the mailbox as Check Mail does: STAT, LIST, then
+                                              TOP n 0 and LIST n per message, reading each header
 Each timed run prints its seconds on a line of its own; start-up is not timed.
 """
 
 import email
+import email.parser
 import email.policy
 import os
 import poplib
@@ -67,6 +70,25 @@ def send(port, count, attachment_path):
     client.quit()
 
 
+def list_headers(port, count):
+    parser = email.parser.BytesHeaderParser()
+    for _ in range(count):
+        start = time.perf_counter()
+        client = poplib.POP3("127.0.0.1", port)
+        client.user(USER)
+        client.pass_(PASSWORD)
+        messages, _ = client.stat()
+        client.list()
+        rows = []
+        for number in range(1, messages + 1):
+            _, lines, _ = client.top(number, 0)
+            header = parser.parsebytes(b"\r\n".join(lines))
+            size = int(client.list(number).split()[2])
+            rows.append((header["Subject"], header["From"], header["Date"], size))
+        client.quit()
+        print(time.perf_counter() - start, flush=True)
+
+
 def main():
     command = sys.argv[1]
     if command == "make":
@@ -75,6 +97,8 @@ def main():
         fetch(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4])
     elif command == "send":
         send(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4])
+    elif command == "list":
+        list_headers(int(sys.argv[2]), int(sys.argv[3]))
     else:
         raise SystemExit("unknown command " + command)
 

@@ -5,11 +5,21 @@
 #include <QWidget>
 
 #include <functional>
+#include <string>
+#include <vector>
 
+class QLabel;
+class QPushButton;
+class QStatusBar;
+class QTextEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
 class TIdMessage;
 class TIdPOP3;
 
 namespace quietpane {
+
+class TMessagePane;
 
 // What the receive page borrows from the mail window.
 struct TReceivePageServices {
@@ -45,7 +55,28 @@ public:
     QString ShownBodyText() const;
 
 private:
+    void BuildHeaderList();
+    void CheckMail();
+    void ShowRetrievedMessage();
+    void ShowParts();
+    void SaveSelectedAttachments();
+    void DeleteSelectedMessage();
+    void EndSession();
+    // The first selected row in list order; null when none is selected.
+    QTreeWidgetItem* FirstSelectedHeader() const;
+    // Resets the message object, deleting the files its last retrieval decoded attachments into.
+    void ClearMessage();
+
     TReceivePageServices services_;
+    QTreeWidget* lvHeaders_;
+    QStatusBar* statusBar2_;
+    QPushButton* bReceive_;
+    TMessagePane* messagePane_;
+    QTreeWidget* lvMessageParts_;
+    QTextEdit* memo2_;
+    // The decoded attachment files of the shown message, kept here because the window may
+    // destroy its message object before this page.
+    std::vector<std::string> storedFiles_;
 };
 
 } // namespace quietpane
