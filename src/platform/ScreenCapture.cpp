@@ -1,14 +1,49 @@
 #include "platform/ScreenCapture.h"
 
-#include <QGuiApplication>
+#include "platform/X11Connection.h"
+
+#include <QApplication>
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QScreen>
+#include <QWidget>
 
 namespace quietpane {
 
+namespace {
+
+// Waits until the X server has done every request sent so far and every event it sent back
+// before has reached the application's queue.
+void RoundTrip(xcb_connection_t* connection)
+{
+    XcbReply<xcb_get_input_focus_reply_t> reply{
+        xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)};
+}
+
+// A command chosen from a menu runs while the menu may still be on the screen, and the windows
+// it covered are yet to be drawn again. The menus close; the server takes them off and asks
+// for the uncovered parts, which are drawn and handed to the server before the picture is taken.
+void LetScreenSettle()
+{
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    xcb_connection_t* connection = ApplicationX11Connection();
+    for (int pass = 0; pass < 2; ++pass) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (connection)
+            RoundTrip(connection);
+    }
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (connection)
+        RoundTrip(connection);
+}
+
+} // namespace
+
 QPixmap GrabScreen()
 {
+    LetScreenSettle();
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         throw EFileError("There is no screen to capture.");

@@ -51,7 +51,20 @@ public:
             shownTexts.append(label->text());
     }
 
+    bool Credentials(QWidget*, const QString& prompt, QString& user, QString& password) override
+    {
+        credentialPrompts.append(prompt);
+        if (!credentialsAnswer)
+            return false;
+        user = userAnswer;
+        password = passwordAnswer;
+        return true;
+    }
+
     QString saveAnswer; // empty: the user cancels
+    bool credentialsAnswer = false;
+    QString userAnswer, passwordAnswer;
+    QStringList credentialPrompts;
     bool printAnswer = true;
     QString pdfFile;
     QStringList proposedNames, filters, shownDialogs, shownTexts;

@@ -1,0 +1,71 @@
+#!/usr/bin/python3
+"""A web server for the browser tests and the screenshots.
+
+Usage: web_server.py PORT FOLDER
+
+Serves the files of FOLDER on 127.0.0.1:PORT, and under these prefixes the same files as:
+  /download/NAME  an attachment (Content-Disposition: attachment; filename="NAME")
+  /broken/NAME    an attachment whose connection is cut after the first half of its bytes
+  /slow/NAME      an attachment sent 4 KiB at a time, one part every 0.2 s
+  /private/NAME   the file only to a client signed in with Basic "tester"/"secret"
+"""
+
+import base64
+import http.server
+import os
+import sys
+import time
+
+FOLDER = ""
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        prefix, _, name = self.path.lstrip("/").partition("/")
+        if not name:
+            prefix, name = "", prefix
+        path = os.path.join(FOLDER, os.path.basename(name.split("?")[0]))
+        if not os.path.isfile(path):
+            self.send_error(404)
+            return
+        with open(path, "rb") as file:
+            body = file.read()
+        if prefix == "private" and self.headers.get("Authorization") != "Basic " + base64.b64encode(
+            b"tester:secret"
+        ).decode():
+            page = b"<html><head><title>Not signed in</title></head><body>401</body></html>"
+            self.send_response(401)
+            self.send_header("WWW-Authenticate", 'Basic realm="Test realm"')
+            self.send_header("Content-Type", "text/html")
+            self.send_header("Content-Length", str(len(page)))
+            self.end_headers()
+            self.wfile.write(page)
+            return
+        self.send_response(200)
+        if prefix in ("download", "broken", "slow"):
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Content-Disposition", 'attachment; filename="%s"' % os.path.basename(path))
+        else:
+            self.send_header("Content-Type", "text/html" if path.endswith(".html") else "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if prefix == "broken":
+            self.wfile.write(body[: len(body) // 2])
+            self.wfile.flush()
+            self.close_connection = True
+            self.connection.shutdown(2)
+        elif prefix == "slow":
+            for start in range(0, len(body), 4096):
+                self.wfile.write(body[start : start + 4096])
+                self.wfile.flush()
+                time.sleep(0.2)
+        else:
+            self.wfile.write(body)
+
+    def log_message(self, *arguments):
+        pass
+
+
+if __name__ == "__main__":
+    FOLDER = sys.argv[2]
+    http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])), Handler).serve_forever()
