@@ -4,6 +4,7 @@
 #include "platform/GuardedApplication.h"
 #include "shell/frmAbout.h"
 
+#include <QIcon>
 #include <QScreen>
 
 namespace quietpane {
@@ -13,6 +14,11 @@ int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup)
     // The application's title, which message boxes carry. It is not made the display name:
     // the desktop would then append it to every window caption, which shows the page title alone.
     QApplication::setApplicationName(QStringLiteral("Quietpane"));
+    // Every window and message box of the program shows its icon.
+    QIcon icon;
+    for (const int size : {16, 32, 256})
+        icon.addFile(QStringLiteral(":/quietpane/quietpane-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
     TfrmWeb frmWeb(setup);
     TfrmEmail frmEmail;
     TAbout about;
