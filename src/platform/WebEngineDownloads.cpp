@@ -51,6 +51,8 @@ TWebEngineDownloads::TWebEngineDownloads(QWebEnginePage& page, TBrowserControl& 
 
 void TWebEngineDownloads::Begin(QWebEngineDownloadRequest& download)
 {
+    // The page's load ended when the download took over; the status says what goes on instead.
+    Status(QStringLiteral("Downloading %1").arg(download.downloadFileName()));
     // The engine proposes the user's download folder and a free name from the server's suggestion.
     const QWebEngineView* view = QWebEngineView::forPage(&page_);
     const QString chosen = Dialogs().SaveFileName(view ? view->window() : nullptr, TargetPath(download),

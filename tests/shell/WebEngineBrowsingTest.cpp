@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QProgressBar>
 #include <QStandardPaths>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -65,6 +66,8 @@ protected:
         pages.WriteFile("data.bin", DownloadContents());
         pages.WriteFile("download.html", Page("Downloads", CornerLink("download/data.bin")));
         pages.WriteFile("broken.html", Page("Broken download", CornerLink("broken/data.bin")));
+        pages.WriteFile("small.bin", DownloadContents().substr(0, 40960));
+        pages.WriteFile("slow.html", Page("Slow download", CornerLink("slow/small.bin")));
         pages.WriteFile("blank.html", Page("Blank target", CornerLink("a.html", "target='_blank'")));
         pages.WriteFile("open.html",
                         Page("Script opens", "<button style='position:absolute;left:0;top:0;"
@@ -159,6 +162,32 @@ TEST_F(WebEngineBrowsingTest, DownloadAsksWhereGoesThereByteForByteAndLeavesAddr
     EXPECT_EQ(Urls()->currentText(), Url("download.html"));
     EXPECT_EQ(window->windowTitle(), "Downloads");
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join(' ').toStdString();
+}
+
+TEST_F(WebEngineBrowsingTest, DownloadShowsItsProgressInTheProgressBarAndTheStatusBar)
+{
+    ASSERT_NO_FATAL_FAILURE(Open("slow.html"));
+    ASSERT_TRUE(Shows("Slow download", "slow.html"));
+    QList<int> positions;
+    QObject::connect(window->findChild<QProgressBar*>("ProgressBar1"), &QProgressBar::valueChanged,
+                     [&](int position) { positions.append(position); });
+    QStringList statuses;
+    dialogs.saveAnswer = QString::fromStdString((saved.Path() / "small.bin").string());
+    ASSERT_TRUE(ClickCornerUntil([&] { return !dialogs.proposedNames.isEmpty(); }));
+    ASSERT_TRUE(WaitUntil([&] {
+        if (statuses.isEmpty() || statuses.last() != Status())
+            statuses.append(Status());
+        return Status().startsWith(QStringLiteral("Download complete"));
+    }));
+    EXPECT_TRUE(std::any_of(positions.begin(), positions.end(),
+                            [](int position) { return position > 0 && position < 100; }))
+        << positions.size() << " positions";
+    EXPECT_TRUE(std::any_of(statuses.begin(), statuses.end(), [](const QString& status) {
+        return status.startsWith(QStringLiteral("Downloading small.bin: ")) &&
+               status.endsWith(QStringLiteral(" of 40960 bytes")) &&
+               !status.contains(QStringLiteral(": 0 of"));
+    })) << statuses.join(" | ").toStdString();
+    EXPECT_EQ(test::ReadFile(saved.Path() / "small.bin"), DownloadContents().substr(0, 40960));
 }
 
 TEST_F(WebEngineBrowsingTest, DownloadCutOffSaysWhyAndCancelledOneWritesNothing)
