@@ -71,7 +71,9 @@ public:
         auto* form = new QFormLayout(&dialog);
         form->addRow(new QLabel(prompt, &dialog));
         auto* userBox = new QLineEdit(user, &dialog);
+        userBox->setObjectName(QStringLiteral("UserName"));
         auto* passwordBox = new QLineEdit(&dialog);
+        passwordBox->setObjectName(QStringLiteral("Password"));
         passwordBox->setEchoMode(QLineEdit::Password);
         form->addRow(QStringLiteral("User name:"), userBox);
         form->addRow(QStringLiteral("Password:"), passwordBox);

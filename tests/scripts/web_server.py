@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """A web server for the browser tests and the screenshots.
 
-Usage: web_server.py PORT FOLDER
+Usage: web_server.py PORT FOLDER [CERTIFICATE KEY]
+
+With a certificate and its key (PEM files) it speaks HTTPS.
 
 Serves the files of FOLDER on 127.0.0.1:PORT, and under these prefixes the same files as:
   /download/NAME  an attachment (Content-Disposition: attachment; filename="NAME")
@@ -13,6 +15,7 @@ Serves the files of FOLDER on 127.0.0.1:PORT, and under these prefixes the same 
 import base64
 import http.server
 import os
+import ssl
 import sys
 import time
 
@@ -68,4 +71,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 if __name__ == "__main__":
     FOLDER = sys.argv[2]
-    http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])), Handler).serve_forever()
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])), Handler)
+    if len(sys.argv) > 4:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[3], sys.argv[4])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+    server.serve_forever()

@@ -10,9 +10,11 @@
 #include "support/ShellDoubles.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QStandardPaths>
 #include <QWebEnginePage>
@@ -21,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -237,11 +240,12 @@ TEST_F(WebEngineBrowsingTest, PageMenuSavesThroughSaveAsAndShowsTheSourceHere)
     ASSERT_NO_FATAL_FAILURE(Open("index.html"));
     ASSERT_TRUE(Shows("Home", "index.html"));
     dialogs.saveAnswer = QString::fromStdString((saved.Path() / "home.htm").string());
-    view->page()->triggerAction(QWebEnginePage::SavePage);
+    // The entries as the page's context menu offers them.
+    view->page()->action(QWebEnginePage::SavePage)->trigger();
     EXPECT_EQ(dialogs.filters, QStringList{QStringLiteral("Web Page, complete (*.htm *.html)")});
     EXPECT_NE(test::ReadFile(saved.Path() / "home.htm").find("<title>Home</title>"), std::string::npos);
 
-    view->page()->triggerAction(QWebEnginePage::ViewSource);
+    view->page()->action(QWebEnginePage::ViewSource)->trigger();
     const QString source = QStringLiteral("view-source:") + Url("index.html");
     ASSERT_TRUE(WaitUntil([&] { return view->url() == QUrl(source); }));
     auto text = std::make_shared<QString>();
@@ -270,7 +274,35 @@ TEST_F(WebEngineBrowsingTest, SignInIsAskedInADialogAndDecliningShowsTheServersA
     EXPECT_EQ(dialogs.credentialPrompts.size(), 2);
 }
 
-TEST_F(WebEngineBrowsingTest, PrintToAPdfFileWritesTextNotPictures)
+TEST_F(WebEngineBrowsingTest, PageWhoseCertificateFailsShowsTheEnginesErrorAndEntersHistory)
+{
+    const std::string certificate = (saved.Path() / "certificate.pem").string(),
+                      key = (saved.Path() / "key.pem").string();
+    ChildProcess openssl({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                          "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
+                          "-keyout", key, "-out", certificate});
+    ASSERT_EQ(openssl.Wait(std::chrono::seconds(60)), 0);
+    const int securePort = test::FreePort();
+    ChildProcess secure({"/usr/bin/python3", QUIETPANE_TEST_SCRIPTS_DIR "/web_server.py",
+                         std::to_string(securePort), pages.Path().string(), certificate, key});
+    ASSERT_TRUE(test::WaitForPort(securePort));
+
+    ASSERT_NO_FATAL_FAILURE(Open("index.html"));
+    ASSERT_TRUE(Shows("Home", "index.html"));
+    const QString address = QStringLiteral("https://127.0.0.1:%1/a.html").arg(securePort);
+    Urls()->setEditText(address);
+    window->NavigateToAddress();
+    auto text = std::make_shared<QString>();
+    EXPECT_TRUE(WaitUntil([&] {
+        view->page()->toPlainText([text](const QString& shown) { *text = shown; });
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        return text->contains(QStringLiteral("ERR_CERT_AUTHORITY_INVALID"));
+    })) << text->toStdString();
+    EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html"), address}));
+    EXPECT_EQ(Urls()->currentText(), address);
+}
+
+TEST_F(WebEngineBrowsingTest, PrintToAPdfFileWritesTextNotPicturesAndPrintersGetTheirOwnResolution)
 {
     ASSERT_NO_FATAL_FAILURE(Open("index.html"));
     ASSERT_TRUE(Shows("Home", "index.html"));
@@ -278,6 +310,9 @@ TEST_F(WebEngineBrowsingTest, PrintToAPdfFileWritesTextNotPictures)
     dialogs.pdfFile = QString::fromStdString(pdf.string());
     window->ExecuteBrowserCommand(CommandPrint, OptionDoDefault);
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join(' ').toStdString();
+    // A printer would print the page's pictures at its own resolution, not the screen's.
+    EXPECT_EQ(dialogs.printResolutions, QList<int>{QPrinter(QPrinter::HighResolution).resolution()});
+    EXPECT_GT(dialogs.printResolutions.value(0), 96);
     const TempDir output;
     const std::filesystem::path text = output.Path() / "page.txt";
     ChildProcess pdftotext({"/usr/bin/pdftotext", pdf.string(), text.string()});

@@ -32,6 +32,7 @@ public:
     bool Print(QWidget*, QPrinter& printer) override
     {
         ++printDialogs;
+        printResolutions.append(printer.resolution());
         ToPdf(printer);
         return printAnswer;
     }
@@ -69,6 +70,7 @@ public:
     QString pdfFile;
     QStringList proposedNames, filters, shownDialogs, shownTexts;
     QList<bool> overwriteQuestions;
+    QList<int> printResolutions; // dots per inch of the printer each print dialog was given
     int printDialogs = 0, previews = 0;
 
 private:
