@@ -25,8 +25,11 @@ void RoundTrip(xcb_connection_t* connection)
 // for the uncovered parts, which are drawn and handed to the server before the picture is taken.
 void LetScreenSettle()
 {
-    while (QWidget* popup = QApplication::activePopupWidget())
+    for (QWidget* popup = QApplication::activePopupWidget(); popup;) {
         popup->close();
+        QWidget* next = QApplication::activePopupWidget();
+        popup = next == popup ? nullptr : next; // one that refuses to close stays
+    }
     xcb_connection_t* connection = ApplicationX11Connection();
     for (int pass = 0; pass < 2; ++pass) {
         QCoreApplication::sendPostedEvents();

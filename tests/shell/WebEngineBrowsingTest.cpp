@@ -78,11 +78,19 @@ protected:
                                              "open</button>"));
         pages.WriteFile("popup.html", Page("Pop-up", CornerLink("b.html"), "window.open('index.html');"));
         pages.WriteFile("private.html", Page("Private", "signed in"));
-        port = test::FreePort();
-        server = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"/usr/bin/python3", QUIETPANE_TEST_SCRIPTS_DIR "/web_server.py",
-                                     std::to_string(port), pages.Path().string()});
-        ASSERT_TRUE(test::WaitForPort(port));
+        server = ServePages(port);
+    }
+
+    // The test pages on a free port, over TLS when given a certificate and its key.
+    std::unique_ptr<ChildProcess> ServePages(int& chosenPort, const std::vector<std::string>& tls = {})
+    {
+        chosenPort = test::FreePort();
+        std::vector<std::string> command{"/usr/bin/python3", QUIETPANE_TEST_SCRIPTS_DIR "/web_server.py",
+                                         std::to_string(chosenPort), pages.Path().string()};
+        command.insert(command.end(), tls.begin(), tls.end());
+        auto process = std::make_unique<ChildProcess>(command);
+        EXPECT_TRUE(test::WaitForPort(chosenPort)) << "the web server did not start";
+        return process;
     }
 
     void TearDown() override
@@ -122,6 +130,19 @@ protected:
                << "caption " << window->windowTitle().toStdString() << ", address box "
                << Urls()->currentText().toStdString() << ", history "
                << window->History().Entries().join(' ').toStdString();
+    }
+
+    // The page's text comes later than asked for, so it goes to shared state.
+    ::testing::AssertionResult PageTextContains(const QString& wanted)
+    {
+        auto text = std::make_shared<QString>();
+        if (WaitUntil([&] {
+                view->page()->toPlainText([text](const QString& shown) { *text = shown; });
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+                return text->contains(wanted);
+            }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the page shows " << text->toStdString();
     }
 
     // Clicks the page's corner until the condition holds: a fresh page may not take input yet.
@@ -248,12 +269,7 @@ TEST_F(WebEngineBrowsingTest, PageMenuSavesThroughSaveAsAndShowsTheSourceHere)
     view->page()->action(QWebEnginePage::ViewSource)->trigger();
     const QString source = QStringLiteral("view-source:") + Url("index.html");
     ASSERT_TRUE(WaitUntil([&] { return view->url() == QUrl(source); }));
-    auto text = std::make_shared<QString>();
-    EXPECT_TRUE(WaitUntil([&] {
-        view->page()->toPlainText([text](const QString& shown) { *text = shown; });
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-        return text->contains(QStringLiteral("<title>Home</title>"));
-    })) << text->toStdString();
+    EXPECT_TRUE(PageTextContains(QStringLiteral("<title>Home</title>")));
     EXPECT_TRUE(WaitUntil([&] { return Urls()->currentText() == source; }))
         << Urls()->currentText().toStdString() << " " << window->windowTitle().toStdString();
 }
@@ -282,22 +298,15 @@ TEST_F(WebEngineBrowsingTest, PageWhoseCertificateFailsShowsTheEnginesErrorAndEn
                           "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
                           "-keyout", key, "-out", certificate});
     ASSERT_EQ(openssl.Wait(std::chrono::seconds(60)), 0);
-    const int securePort = test::FreePort();
-    ChildProcess secure({"/usr/bin/python3", QUIETPANE_TEST_SCRIPTS_DIR "/web_server.py",
-                         std::to_string(securePort), pages.Path().string(), certificate, key});
-    ASSERT_TRUE(test::WaitForPort(securePort));
+    int securePort = 0;
+    const auto secure = ServePages(securePort, {certificate, key});
 
     ASSERT_NO_FATAL_FAILURE(Open("index.html"));
     ASSERT_TRUE(Shows("Home", "index.html"));
     const QString address = QStringLiteral("https://127.0.0.1:%1/a.html").arg(securePort);
     Urls()->setEditText(address);
     window->NavigateToAddress();
-    auto text = std::make_shared<QString>();
-    EXPECT_TRUE(WaitUntil([&] {
-        view->page()->toPlainText([text](const QString& shown) { *text = shown; });
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-        return text->contains(QStringLiteral("ERR_CERT_AUTHORITY_INVALID"));
-    })) << text->toStdString();
+    EXPECT_TRUE(PageTextContains(QStringLiteral("ERR_CERT_AUTHORITY_INVALID")));
     EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html"), address}));
     EXPECT_EQ(Urls()->currentText(), address);
 }
