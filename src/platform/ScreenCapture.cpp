@@ -21,8 +21,9 @@ void RoundTrip(xcb_connection_t* connection)
 }
 
 // A command chosen from a menu runs while the menu may still be on the screen, and the windows
-// it covered are yet to be drawn again. The menus close; the server takes them off and asks
-// for the uncovered parts, which are drawn and handed to the server before the picture is taken.
+// it covered are yet to be drawn again. The menus close, the server takes them off, and the
+// program's windows are drawn anew at once (their expose events would come round later) and
+// handed to the server before the picture is taken.
 void LetScreenSettle()
 {
     for (QWidget* popup = QApplication::activePopupWidget(); popup;) {
@@ -30,14 +31,13 @@ void LetScreenSettle()
         QWidget* next = QApplication::activePopupWidget();
         popup = next == popup ? nullptr : next; // one that refuses to close stays
     }
+    QCoreApplication::sendPostedEvents();
     xcb_connection_t* connection = ApplicationX11Connection();
-    for (int pass = 0; pass < 2; ++pass) {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (connection)
-            RoundTrip(connection);
-    }
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (connection)
+        RoundTrip(connection);
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            window->repaint();
     if (connection)
         RoundTrip(connection);
 }

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -60,8 +61,7 @@ protected:
         setup.internetAutodial = [] { return true; };
         window = std::make_unique<TfrmWeb>(setup);
         window->show();
-        for (int round = 0; round < 20; ++round)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_TRUE(test::WaitUntil([&] { return window->windowHandle()->isExposed(); }));
     }
 
     std::filesystem::path ScreenFolder() const { return folder.Path() / "Screen"; }

@@ -48,6 +48,12 @@ std::string CornerLink(const std::string& address, const std::string& attributes
            attributes + ">link</a>";
 }
 
+// The engine works in processes of its own; on a busy machine a page may take its time.
+bool WaitForEngine(const std::function<bool()>& condition)
+{
+    return WaitUntil(condition, 60000);
+}
+
 // Every byte value, in a file large enough to arrive in several parts.
 std::string DownloadContents()
 {
@@ -121,7 +127,7 @@ protected:
 
     ::testing::AssertionResult Shows(const char* title, const char* page)
     {
-        if (WaitUntil([&] {
+        if (WaitForEngine([&] {
                 return window->windowTitle() == QLatin1String(title) && Urls()->currentText() == Url(page) &&
                        window->History().Entries().contains(Url(page));
             }))
@@ -136,7 +142,7 @@ protected:
     ::testing::AssertionResult PageTextContains(const QString& wanted)
     {
         auto text = std::make_shared<QString>();
-        if (WaitUntil([&] {
+        if (WaitForEngine([&] {
                 view->page()->toPlainText([text](const QString& shown) { *text = shown; });
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
                 return text->contains(wanted);
@@ -174,7 +180,7 @@ TEST_F(WebEngineBrowsingTest, DownloadAsksWhereGoesThereByteForByteAndLeavesAddr
     dialogs.saveAnswer = QString::fromStdString(target.string());
 
     ASSERT_TRUE(ClickCornerUntil([&] { return !dialogs.proposedNames.isEmpty(); }));
-    ASSERT_TRUE(WaitUntil([&] { return Status().startsWith(QStringLiteral("Download complete")); }))
+    ASSERT_TRUE(WaitForEngine([&] { return Status().startsWith(QStringLiteral("Download complete")); }))
         << Status().toStdString();
     EXPECT_EQ(dialogs.proposedNames,
               QStringList{QDir(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation))
@@ -198,7 +204,7 @@ TEST_F(WebEngineBrowsingTest, DownloadShowsItsProgressInTheProgressBarAndTheStat
     QStringList statuses;
     dialogs.saveAnswer = QString::fromStdString((saved.Path() / "small.bin").string());
     ASSERT_TRUE(ClickCornerUntil([&] { return !dialogs.proposedNames.isEmpty(); }));
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(WaitForEngine([&] {
         if (statuses.isEmpty() || statuses.last() != Status())
             statuses.append(Status());
         return Status().startsWith(QStringLiteral("Download complete"));
@@ -220,7 +226,7 @@ TEST_F(WebEngineBrowsingTest, DownloadCutOffSaysWhyAndCancelledOneWritesNothing)
     ASSERT_TRUE(Shows("Broken download", "broken.html"));
     dialogs.saveAnswer = QString::fromStdString((saved.Path() / "broken.bin").string());
     ASSERT_TRUE(ClickCornerUntil([&] { return !dialogs.proposedNames.isEmpty(); }));
-    ASSERT_TRUE(WaitUntil([&] { return !boxes.errors.isEmpty(); })) << Status().toStdString();
+    ASSERT_TRUE(WaitForEngine([&] { return !boxes.errors.isEmpty(); })) << Status().toStdString();
     EXPECT_EQ(boxes.errors[0],
               dialogs.saveAnswer + QStringLiteral(" could not be downloaded: The connection ended "
                                                   "before the whole file had arrived."));
@@ -268,9 +274,9 @@ TEST_F(WebEngineBrowsingTest, PageMenuSavesThroughSaveAsAndShowsTheSourceHere)
 
     view->page()->action(QWebEnginePage::ViewSource)->trigger();
     const QString source = QStringLiteral("view-source:") + Url("index.html");
-    ASSERT_TRUE(WaitUntil([&] { return view->url() == QUrl(source); }));
+    ASSERT_TRUE(WaitForEngine([&] { return view->url() == QUrl(source); }));
     EXPECT_TRUE(PageTextContains(QStringLiteral("<title>Home</title>")));
-    EXPECT_TRUE(WaitUntil([&] { return Urls()->currentText() == source; }))
+    EXPECT_TRUE(WaitForEngine([&] { return Urls()->currentText() == source; }))
         << Urls()->currentText().toStdString() << " " << window->windowTitle().toStdString();
 }
 
