@@ -3,13 +3,14 @@
 
 Usage: web_server.py PORT FOLDER [CERTIFICATE KEY]
 
-With a certificate and its key (PEM files) it speaks HTTPS.
-
 Serves the files of FOLDER on 127.0.0.1:PORT, and under these prefixes the same files as:
   /download/NAME  an attachment (Content-Disposition: attachment; filename="NAME")
   /broken/NAME    an attachment whose connection is cut after the first half of its bytes
   /slow/NAME      an attachment sent 4 KiB at a time, one part every 0.2 s
   /private/NAME   the file only to a client signed in with Basic "tester"/"secret"
+Asked as a proxy (a request for http://ANY-HOST/...), it serves the same paths only to a client
+signed in to the proxy with the same name and password.
+With a certificate and its key (PEM files) it speaks HTTPS.
 """
 
 import base64
@@ -18,31 +19,30 @@ import os
 import ssl
 import sys
 import time
+import urllib.parse
 
 FOLDER = ""
+SIGNED_IN = "Basic " + base64.b64encode(b"tester:secret").decode()
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
-        prefix, _, name = self.path.lstrip("/").partition("/")
+        # Asked as a proxy, the request names the whole address, and the proxy wants a sign-in.
+        as_proxy = self.path.startswith("http://")
+        prefix, _, name = urllib.parse.urlsplit(self.path).path.lstrip("/").partition("/")
         if not name:
             prefix, name = "", prefix
-        path = os.path.join(FOLDER, os.path.basename(name.split("?")[0]))
+        path = os.path.join(FOLDER, os.path.basename(name))
         if not os.path.isfile(path):
             self.send_error(404)
             return
         with open(path, "rb") as file:
             body = file.read()
-        if prefix == "private" and self.headers.get("Authorization") != "Basic " + base64.b64encode(
-            b"tester:secret"
-        ).decode():
-            page = b"<html><head><title>Not signed in</title></head><body>401</body></html>"
-            self.send_response(401)
-            self.send_header("WWW-Authenticate", 'Basic realm="Test realm"')
-            self.send_header("Content-Type", "text/html")
-            self.send_header("Content-Length", str(len(page)))
-            self.end_headers()
-            self.wfile.write(page)
+        if as_proxy and self.headers.get("Proxy-Authorization") != SIGNED_IN:
+            self.refuse(407, "Proxy-Authenticate", "Proxy realm")
+            return
+        if prefix == "private" and self.headers.get("Authorization") != SIGNED_IN:
+            self.refuse(401, "WWW-Authenticate", "Test realm")
             return
         self.send_response(200)
         if prefix in ("download", "broken", "slow"):
@@ -64,6 +64,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 time.sleep(0.2)
         else:
             self.wfile.write(body)
+
+    def refuse(self, status, header, realm):
+        page = b"<html><head><title>Not signed in</title></head><body>%d</body></html>" % status
+        self.send_response(status)
+        self.send_header(header, 'Basic realm="%s"' % realm)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Length", str(len(page)))
+        self.end_headers()
+        self.wfile.write(page)
 
     def log_message(self, *arguments):
         pass
