@@ -54,10 +54,13 @@ void TWebEnginePage::ReportNavigation()
 {
     if (!pendingNavigation_)
         return;
-    const QUrl url = *pendingNavigation_;
+    QUrl address = *pendingNavigation_;
     pendingNavigation_.reset();
+    // The engine asks about the address inside a "view-source:" one; the page shows the whole.
+    if (url().scheme() == QLatin1String("view-source") && QUrl(url().path()) == address)
+        address = url();
     if (control_.OnBeforeNavigate2)
-        control_.OnBeforeNavigate2(url.toString(), true);
+        control_.OnBeforeNavigate2(address.toString(), true);
 }
 
 void TWebEnginePage::DropNavigation(const QUrl& url)

@@ -278,6 +278,7 @@ TEST_F(WebEngineBrowsingTest, PageMenuSavesThroughSaveAsAndShowsTheSourceHere)
     EXPECT_TRUE(PageTextContains(QStringLiteral("<title>Home</title>")));
     EXPECT_TRUE(WaitForEngine([&] { return Urls()->currentText() == source; }))
         << Urls()->currentText().toStdString() << " " << window->windowTitle().toStdString();
+    EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html"), source}));
 }
 
 TEST_F(WebEngineBrowsingTest, SignInIsAskedInADialogAndDecliningShowsTheServersAnswer)
