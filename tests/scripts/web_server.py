@@ -4,9 +4,9 @@
 Usage: web_server.py PORT FOLDER [CERTIFICATE KEY]
 
 Serves the files of FOLDER on 127.0.0.1:PORT, and under these prefixes the same files as:
-  /download/NAME  an attachment (Content-Disposition: attachment; filename="NAME")
+  /slow/NAME      an attachment (Content-Disposition: attachment; filename="NAME") sent 4 KiB at
+                  a time, one part every 0.2 s
   /broken/NAME    an attachment whose connection is cut after the first half of its bytes
-  /slow/NAME      an attachment sent 4 KiB at a time, one part every 0.2 s
   /private/NAME   the file only to a client signed in with Basic "tester"/"secret"
 Asked as a proxy (a request for http://ANY-HOST/...), it serves the same paths only to a client
 signed in to the proxy with the same name and password.
@@ -45,7 +45,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.refuse(401, "WWW-Authenticate", "Test realm")
             return
         self.send_response(200)
-        if prefix in ("download", "broken", "slow"):
+        if prefix in ("broken", "slow"):
             self.send_header("Content-Type", "application/octet-stream")
             self.send_header("Content-Disposition", 'attachment; filename="%s"' % os.path.basename(path))
         else:
