@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Shows what a person sees: starts Xvfb with openbox, runs the built program beside a copy of its
 # delivered database, opens its windows and dialogs one after another and takes a screenshot of each:
-# main window, hotkey panel, About box, page properties, save dialog, print preview and the mail
-# window's three tabs.
+# main window, hotkey panel, About box, page properties, save dialog, print preview, a download
+# in progress and the mail window's three tabs.
 # Usage: scripts/screenshots.sh [OUTPUT_FOLDER]   (default: build/screenshots)
 # Needs a built build/ (scripts/build.sh build), Xvfb, openbox, xdotool and imagemagick.
 set -euo pipefail
@@ -28,7 +28,7 @@ cleanup() {
 trap cleanup EXIT
 
 # The program runs from a folder of its own, so its database and captures stay out of the build.
-mkdir -p "$work/program" "$work/pages"
+mkdir -p "$work/program" "$work/pages" "$work/home/Downloads"
 cp build/src/Quietpane build/src/Quietpane.mdb "$work/program/"
 
 # A page to show and print, served from 127.0.0.1.
@@ -38,8 +38,15 @@ cat >"$work/pages/index.html" <<'PAGE'
 <p>A page served from 127.0.0.1 for the screenshots: printing, preview and the main window.</p>
 <ul><li>Bookmarks on the left</li><li>Page commands in the File menu</li></ul></body></html>
 PAGE
+# A large file behind a link in the page's top left corner, sent slowly enough to be seen arriving.
+cat >"$work/pages/download.html" <<'PAGE'
+<html><head><title>Download</title></head><body style="font-family: sans-serif">
+<a style="position:absolute;left:0;top:0;width:300px;height:80px" href="slow/archive.bin">A large file</a>
+</body></html>
+PAGE
+head -c 400000 /dev/urandom >"$work/pages/archive.bin"
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 -m http.server --bind 127.0.0.1 "$port" --directory "$work/pages" >"$work/http.log" 2>&1 &
+python3 tests/scripts/web_server.py "$port" "$work/pages" >"$work/http.log" 2>&1 &
 pids+=($!)
 
 # Xvfb picks a free display itself and tells it on a descriptor.
@@ -55,6 +62,8 @@ sleep 1
 export QT_QPA_PLATFORM=xcb
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu"
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
+# A home of its own: the settings file and the download folder stay out of the user's.
+export HOME="$work/home"
 "$work/program/Quietpane" >"$work/quietpane.log" 2>&1 &
 program=$!
 pids+=("$program")
@@ -88,6 +97,7 @@ tool_print=(161 36)
 help_menu=(200 10)
 file_menu=(19 10)
 go_menu=(126 10)
+page_corner=(260 160)
 email_button=(107 88)
 # Places in the mail window's client area.
 setup_tab=(26 45)
@@ -137,6 +147,19 @@ click "${tool_print[@]}"
 shot print-preview 4
 xdotool key Escape
 sleep 0.5
+
+# A download in progress: the save dialog proposes the download folder, then the progress and
+# status bars follow the file.
+click "${address[@]}"
+xdotool key ctrl+a
+xdotool type --delay 5 "http://127.0.0.1:$port/download.html"
+sleep 0.5
+xdotool key Return
+sleep 3
+click "${page_corner[@]}"
+shot download-save-dialog 2
+xdotool key Return
+shot download-in-progress 8
 
 # The mail window: its Setup tab with an account typed in, then a message composed, then the mailbox.
 click "${email_button[@]}"

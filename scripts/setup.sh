@@ -11,7 +11,7 @@ packages=(
   libxcb1-dev libx11-dev libxcb-xtest0-dev libxkbcommon-dev
   # tests, fuzzing, benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  xvfb xdotool x11-utils openbox poppler-utils imagemagick fonts-urw-base35
+  xvfb xdotool x11-utils openbox poppler-utils imagemagick fonts-urw-base35 iproute2 openssl
   # real peers and reference implementations
   python3 python3-aiosmtpd dovecot-core dovecot-pop3d microsocks dante-server
   libpython3.11-testsuite uudeview

@@ -43,6 +43,8 @@ public:
     std::function<void(const QString& text)> OnTitleChange;
     std::function<void(const QString& text)> OnStatusTextChange;
     std::function<void(int progress, int progressMax)> OnProgressChange;
+    // The page asks to be saved (its own menu's "Save page"): the program's Save As runs it.
+    std::function<void()> OnSaveAsRequested;
 };
 
 } // namespace quietpane

@@ -1,8 +1,12 @@
 #include "platform/Dialogs.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -68,6 +72,32 @@ public:
     {
         ArrowWhileOpen arrow;
         dialog.exec();
+    }
+
+    bool Credentials(QWidget* parent, const QString& prompt, QString& user, QString& password) override
+    {
+        QDialog dialog(parent);
+        dialog.setObjectName(QStringLiteral("Credentials"));
+        dialog.setWindowTitle(QStringLiteral("Sign in"));
+        auto* form = new QFormLayout(&dialog);
+        form->addRow(new QLabel(prompt, &dialog));
+        auto* userBox = new QLineEdit(user, &dialog);
+        userBox->setObjectName(QStringLiteral("UserName"));
+        auto* passwordBox = new QLineEdit(&dialog);
+        passwordBox->setObjectName(QStringLiteral("Password"));
+        passwordBox->setEchoMode(QLineEdit::Password);
+        form->addRow(QStringLiteral("User name:"), userBox);
+        form->addRow(QStringLiteral("Password:"), passwordBox);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        form->addRow(buttons);
+        ArrowWhileOpen arrow;
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        user = userBox->text();
+        password = passwordBox->text();
+        return true;
     }
 };
 

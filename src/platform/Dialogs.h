@@ -30,6 +30,9 @@ public:
                               const std::function<void(QPrinter&)>& paint) = 0;
     // Shows the dialog modally and returns once it is closed.
     virtual void ShowModal(QDialog& dialog) = 0;
+    // Asks for a user name (user comes in as the name to propose) and a password under the
+    // prompt; false when the user cancels.
+    virtual bool Credentials(QWidget* parent, const QString& prompt, QString& user, QString& password) = 0;
 };
 
 // The dialogs in use: Qt's own unless a replacement is installed.

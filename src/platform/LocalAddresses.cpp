@@ -1,33 +1,32 @@
 #include "platform/LocalAddresses.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+
+#include <memory>
 
 namespace quietpane {
 
 std::vector<std::string> LocalIPv4Addresses()
 {
-    std::vector<std::string> addresses;
-    char hostName[64] = {};
-    if (gethostname(hostName, sizeof hostName - 1) != 0)
-        return addresses;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM; // one entry per address, not one per socket type
-    addrinfo* found = nullptr;
-    if (getaddrinfo(hostName, nullptr, &hints, &found) != 0)
-        return addresses;
-    for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
-        const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
+    // The host name's own lookup would give 127.0.1.1 on Debian: the interfaces are asked instead.
+    ifaddrs* interfaces = nullptr;
+    if (getifaddrs(&interfaces) != 0)
+        return {};
+    const std::unique_ptr<ifaddrs, decltype(&freeifaddrs)> owned(interfaces, &freeifaddrs);
+    std::vector<std::string> addresses, loopback;
+    for (const ifaddrs* entry = interfaces; entry; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || !(entry->ifa_flags & IFF_UP))
+            continue;
         char text[INET_ADDRSTRLEN] = {};
-        if (inet_ntop(AF_INET, &address->sin_addr, text, sizeof text))
-            addresses.emplace_back(text);
+        if (!inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr, text,
+                       sizeof text))
+            continue;
+        ((entry->ifa_flags & IFF_LOOPBACK) ? loopback : addresses).emplace_back(text);
     }
-    freeaddrinfo(found);
-    return addresses;
+    return addresses.empty() ? loopback : addresses;
 }
 
 } // namespace quietpane

@@ -13,7 +13,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The whole primary screen as it is shown now, at its size in pixels.
+// The whole primary screen at its size in pixels, as the user sees it once the program's open
+// menus have closed and the windows under them are drawn again.
 QPixmap GrabScreen();
 
 // Writes the picture as a BMP file under exactly the given name (no extension is added),

@@ -1,6 +1,9 @@
 #include "platform/WebEngineBrowser.h"
 
 #include "platform/WebEngineCommands.h"
+#include "platform/WebEngineDownloads.h"
+#include "platform/WebEnginePage.h"
+#include "platform/WebEngineSilence.h"
 
 #include <QChildEvent>
 #include <QList>
@@ -14,25 +17,6 @@
 namespace quietpane {
 
 namespace {
-
-class NavigationReportingPage final : public QWebEnginePage {
-public:
-    NavigationReportingPage(TBrowserControl& control, QObject* parent)
-        : QWebEnginePage(parent), control_(control)
-    {
-    }
-
-protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override
-    {
-        if (control_.OnBeforeNavigate2)
-            control_.OnBeforeNavigate2(url.toString(), isMainFrame);
-        return true;
-    }
-
-private:
-    TBrowserControl& control_;
-};
 
 // Showing the window again must not wait for the page. Shown through its window, the view
 // would wake its page and render a frame before the window is mapped; instead the page wakes
@@ -91,8 +75,10 @@ TWebEngineBrowser::TWebEngineBrowser(QWidget* parent)
     : view_(std::make_unique<QWebEngineView>(parent)), commands_(std::make_unique<TWebEngineCommands>(*view_))
 {
     view_->setObjectName(QStringLiteral("WebBrowser1"));
-    view_->setPage(new NavigationReportingPage(*this, view_.get()));
+    view_->setPage(new TWebEnginePage(*this, view_.get()));
+    new TWebEngineDownloads(*view_->page(), *this);
     new PageWakesAfterWindowShows(*view_);
+    SilenceWhileHidden(*view_);
     QObject::connect(view_.get(), &QWebEngineView::titleChanged, view_.get(), [this](const QString& title) {
         if (OnTitleChange)
             OnTitleChange(title);

@@ -10,8 +10,9 @@ namespace quietpane {
 
 class TWebEngineCommands;
 
-// The browser control on Qt WebEngine. Every navigation request is reported through
-// OnBeforeNavigate2 and accepted; a finished load reports progress -1.
+// The browser control on Qt WebEngine. Every navigation is accepted and reported through
+// OnBeforeNavigate2 as TWebEnginePage tells; a finished load reports progress -1. Downloads ask
+// where to go, and the page is muted while the view is hidden.
 class TWebEngineBrowser final : public TBrowserControl {
 public:
     explicit TWebEngineBrowser(QWidget* parent);

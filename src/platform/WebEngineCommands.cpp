@@ -142,11 +142,33 @@ void TWebEngineCommands::PaintPage(QPrinter& printer)
         throw EBrowserError("The page could not be printed.");
 }
 
+void TWebEngineCommands::WritePdf(const QPrinter& printer)
+{
+    EngineAnswer answer;
+    bool success = false;
+    QObject listening;
+    QObject::connect(view_.page(), &QWebEnginePage::pdfPrintingFinished, &listening,
+                     [&](const QString&, bool ok) {
+                         success = ok;
+                         answer.Done();
+                     });
+    view_.page()->printToPdf(printer.outputFileName(), printer.pageLayout(), printer.pageRanges());
+    const bool answered = answer.Wait();
+    if (!answered || !success)
+        throw EBrowserError("The page could not be printed to " + printer.outputFileName().toStdString() +
+                            ".");
+}
+
 void TWebEngineCommands::Print()
 {
-    QPrinter printer;
+    // A printer gets pictures of the pages at its own resolution, not the screen's.
+    QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(view_.title());
-    if (Dialogs().Print(view_.window(), printer))
+    if (!Dialogs().Print(view_.window(), printer))
+        return;
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        WritePdf(printer);
+    else
         PaintPage(printer);
 }
 

@@ -28,6 +28,9 @@ private:
     void Properties();
     // Draws the page into the printer and returns once the engine has finished.
     void PaintPage(QPrinter& printer);
+    // Writes the page as the engine lays it out for print into the printer's PDF file: text
+    // and drawings stay vectors, the text selectable.
+    void WritePdf(const QPrinter& printer);
 
     QWebEngineView& view_;
 };

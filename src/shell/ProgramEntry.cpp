@@ -4,6 +4,7 @@
 #include "platform/GuardedApplication.h"
 #include "shell/frmAbout.h"
 
+#include <QIcon>
 #include <QScreen>
 #include <QTimer>
 
@@ -41,6 +42,11 @@ int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup)
     // Only the main window's end is the program's end: while it is hidden, closing the mail
     // window or a message box must not end the program as the last visible window.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Every window and message box of the program shows its icon.
+    QIcon icon;
+    for (const int size : {16, 32, 256})
+        icon.addFile(QStringLiteral(":/quietpane/quietpane-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
     TfrmWeb frmWeb(setup);
     TfrmEmail frmEmail(TfrmEmailSetup{setup.programFolder, setup.registry});
     TAbout about;

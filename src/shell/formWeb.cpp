@@ -107,6 +107,8 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     webBrowser1_->OnProgressChange = [this](int progress, int progressMax) {
         WebBrowser1ProgressChange(progress, progressMax);
     };
+    // The page's own "Save page" is the program's Save As.
+    webBrowser1_->OnSaveAsRequested = [this] { SaveAs1Click(); };
 
     BuildMenus();
     // The client area is 880 x 536 below the menu bar, which lies outside it.

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -99,6 +100,31 @@ TEST_F(DialogsTest, PrintPreviewDrawsThePagesAsItOpens)
     });
     EXPECT_GE(paints, 1);
     EXPECT_EQ(cursorWhileOpen, Qt::ArrowCursor);
+}
+
+TEST_F(DialogsTest, CredentialsDialogProposesTheUserAndReturnsWhatWasTypedOrNothingWhenCancelled)
+{
+    for (const bool confirm : {true, false}) {
+        WhenOpen<QDialog>([&](QDialog& dialog) {
+            auto* user = dialog.findChild<QLineEdit*>(QStringLiteral("UserName"));
+            auto* password = dialog.findChild<QLineEdit*>(QStringLiteral("Password"));
+            ASSERT_TRUE(user && password);
+            EXPECT_EQ(user->text(), QStringLiteral("proposed"));
+            EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+            QStringList texts;
+            for (const QLabel* label : dialog.findChildren<QLabel*>())
+                texts.append(label->text());
+            EXPECT_TRUE(texts.contains(QStringLiteral("host asks"))) << texts.join('|').toStdString();
+            user->setText(QStringLiteral("tester"));
+            password->setText(QStringLiteral("secret"));
+            confirm ? dialog.accept() : dialog.reject();
+        });
+        QString user = QStringLiteral("proposed"), password;
+        EXPECT_EQ(Dialogs().Credentials(nullptr, QStringLiteral("host asks"), user, password), confirm);
+        EXPECT_EQ(user, confirm ? QStringLiteral("tester") : QStringLiteral("proposed"));
+        EXPECT_EQ(password, confirm ? QStringLiteral("secret") : QString());
+        EXPECT_EQ(cursorWhileOpen, Qt::ArrowCursor);
+    }
 }
 
 } // namespace

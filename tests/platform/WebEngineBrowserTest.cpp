@@ -1,8 +1,11 @@
 #include "platform/WebEngineBrowser.h"
 
+#include "platform/WindowHiding.h"
+
 #include "support/QtTestSupport.h"
 
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWidget>
 
@@ -57,6 +60,33 @@ TEST_F(WebEngineBrowserTest, ViewHiddenAndShownByItselfPutsThePageToSleepAndWake
     EXPECT_FALSE(PageVisible());
     view->show();
     EXPECT_TRUE(PageVisible());
+}
+
+TEST_F(WebEngineBrowserTest, PagePlayingAToneIsMutedWhileItsWindowIsHiddenOrMinimisedAndHeardAgainWhenShown)
+{
+    HideWhenMinimised(window);
+    view->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    view->setHtml(
+        QStringLiteral("<html><body><script>"
+                       "var context = new AudioContext(), tone = context.createOscillator();"
+                       "tone.frequency.value = 440; tone.connect(context.destination); tone.start();"
+                       "context.onstatechange = function() { document.title = context.state; };"
+                       "</script></body></html>"));
+    window.show();
+    ASSERT_TRUE(WaitUntil([&] { return view->title() == QLatin1String("running"); }))
+        << view->title().toStdString();
+    EXPECT_FALSE(view->page()->isAudioMuted());
+    for (const bool minimise : {false, true}) {
+        if (minimise)
+            window.setWindowState(Qt::WindowMinimized);
+        else
+            window.hide();
+        EXPECT_TRUE(WaitUntil([&] { return window.isHidden(); }));
+        EXPECT_TRUE(view->page()->isAudioMuted()) << "minimised " << minimise;
+        ShowInFront(window);
+        EXPECT_FALSE(view->page()->isAudioMuted()) << "minimised " << minimise;
+    }
+    EXPECT_EQ(view->title(), QLatin1String("running")); // the tone played on all along
 }
 
 } // namespace

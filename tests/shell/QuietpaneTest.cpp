@@ -65,6 +65,13 @@ TEST_F(QuietpaneTest, ShowsItsMainWindowUnderAnXServer)
         << copy.Log();
     EXPECT_TRUE(RegistryHoldsTheDatabasePath());
     EXPECT_TRUE(program->Running());
+    // The window carries the program's icon.
+    const std::string window =
+        server.Run({"xdotool", "search", "--onlyvisible", "--pid", pid, "--name", "."});
+    const std::string icon =
+        server.Run({"xprop", "-id", window.substr(0, window.find('\n')), "_NET_WM_ICON"});
+    EXPECT_NE(icon.find("Icon (16 x 16)"), std::string::npos) << icon.substr(0, 200);
+    EXPECT_NE(icon.find("Icon (32 x 32)"), std::string::npos) << icon.substr(0, 200);
 }
 
 TEST_F(QuietpaneTest, MissingDatabaseEndsTheProgramWithAFailureStatus)

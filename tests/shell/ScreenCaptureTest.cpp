@@ -11,6 +11,11 @@
 
 #include <QAction>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -51,15 +56,12 @@ protected:
         std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, folder.Path() / "Quietpane.mdb");
         TfrmWebSetup setup;
         setup.programFolder = QString::fromStdString(folder.Path().string());
-        setup.createBrowser = [](QWidget* parent) {
-            return std::make_unique<test::FakeBrowser>(parent);
-        };
+        setup.createBrowser = [](QWidget* parent) { return std::make_unique<test::FakeBrowser>(parent); };
         setup.registry = &registry;
         setup.internetAutodial = [] { return true; };
         window = std::make_unique<TfrmWeb>(setup);
         window->show();
-        for (int round = 0; round < 20; ++round)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_TRUE(test::WaitUntil([&] { return window->windowHandle()->isExposed(); }));
     }
 
     std::filesystem::path ScreenFolder() const { return folder.Path() / "Screen"; }
@@ -96,6 +98,36 @@ TEST_F(ScreenCaptureTest, CaptureOfTheWholeScreenGoesToTheProposedBitmapAndRepla
     EXPECT_EQ(BitmapSize(dump), std::make_pair(1280, 1024));
     EXPECT_TRUE(boxes.questions.isEmpty());
     EXPECT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join(' ').toStdString();
+}
+
+TEST_F(ScreenCaptureTest, CaptureChosenFromTheMenuShowsTheScreenAsItWasBeforeTheMenuOpened)
+{
+    dialogs.saveAnswer = Proposed();
+    auto screen = [] {
+        return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
+            QImage::Format_RGB32);
+    };
+    const QImage before = screen();
+    QMenu* tools = nullptr;
+    for (QAction* entry : window->menuBar()->actions())
+        if (entry->text() == QLatin1String("Tools"))
+            tools = entry->menu();
+    ASSERT_NE(tools, nullptr);
+    tools->popup(window->mapToGlobal(QPoint(150, 0)));
+    const QRect area = tools->geometry();
+    ASSERT_TRUE(test::WaitUntil([&] { return screen().copy(area) != before.copy(area); }))
+        << "the menu never showed";
+
+    // Chosen with the keyboard as a person would: the menu closes itself, then runs the command.
+    tools->setActiveAction(window->findChild<QAction*>("SaveScreentoFile1"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    RunGuarded([&] { QCoreApplication::sendEvent(tools, &enter); });
+    const std::filesystem::path dump = ScreenFolder() / "ScreenDump.bmp";
+    ASSERT_TRUE(test::WaitUntil([&] { return std::filesystem::exists(dump); }));
+    const QImage picture =
+        QImage(QString::fromStdString(dump.string()), "BMP").convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(picture.copy(area) == before.copy(area))
+        << "the menu's area differs from the screen before it opened";
 }
 
 TEST_F(ScreenCaptureTest, NameWithoutExtensionIsUsedAsTyped)

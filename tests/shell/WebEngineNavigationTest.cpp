@@ -2,13 +2,13 @@
 
 #include "shell/formWeb.h"
 
+#include "support/PageInput.h"
 #include "support/QtTestSupport.h"
 #include "support/ShellDoubles.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -91,9 +91,7 @@ protected:
                << window->HistoryIndex();
     }
 
-    // A mouse click on the link in the page's top left corner, as the user makes it: the engine
-    // lets Back skip pages that were left without a user's gesture. A click before the freshly
-    // loaded page takes input is lost, so it is repeated until the page changes.
+    // A click on the link in the page's top left corner, repeated until the page changes.
     void ClickLink()
     {
         const QUrl before = view->url();
@@ -103,20 +101,7 @@ protected:
         }
     }
 
-    void ClickOnce()
-    {
-        QWidget* target = view->focusProxy();
-        ASSERT_NE(target, nullptr);
-        const QPointF where(40, 30);
-        auto send = [&](QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons) {
-            QMouseEvent event(type, where, target->mapToGlobal(where), button, buttons, Qt::NoModifier);
-            QCoreApplication::sendEvent(target, &event);
-            WaitUntil([] { return false; }, 100);
-        };
-        send(QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
-        send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
-    }
+    void ClickOnce() { test::ClickInPage(*view, QPointF(40, 30)); }
 
     TempDir program, pages;
     int port = 0;

@@ -37,6 +37,7 @@ public:
     bool Print(QWidget*, QPrinter& printer) override
     {
         ++printDialogs;
+        printResolutions.append(printer.resolution());
         ToPdf(printer);
         return printAnswer;
     }
@@ -56,12 +57,26 @@ public:
             shownTexts.append(label->text());
     }
 
+    bool Credentials(QWidget*, const QString& prompt, QString& user, QString& password) override
+    {
+        credentialPrompts.append(prompt);
+        if (!credentialsAnswer)
+            return false;
+        user = userAnswer;
+        password = passwordAnswer;
+        return true;
+    }
+
     QString saveAnswer;      // empty: the user cancels
     QStringList openAnswers; // one per open dialog, in order; none left: the user cancels
+    bool credentialsAnswer = false;
+    QString userAnswer, passwordAnswer;
+    QStringList credentialPrompts;
     bool printAnswer = true;
     QString pdfFile;
     QStringList proposedNames, filters, shownDialogs, shownTexts;
     QList<bool> overwriteQuestions;
+    QList<int> printResolutions; // dots per inch of the printer each print dialog was given
     int printDialogs = 0, previews = 0;
 
 private:
