@@ -419,6 +419,16 @@ std::string EncodeAddressList(const TIdEMailAddressList& list, const TIdHeaderEn
     return result;
 }
 
+std::string CharsetToUtf8(const std::string& charset, const std::string& bytes)
+{
+    if (charset.empty() || charset.find('/') != std::string::npos || SameTextNoCase(charset, "UTF-8") ||
+        SameTextNoCase(charset, "US-ASCII")) {
+        return bytes;
+    }
+    TCharsetConverter converter(charset, "UTF-8");
+    return converter.Valid() ? converter.Convert(bytes) : bytes;
+}
+
 std::string DecodeHeaderText(const std::string& value)
 {
     return DecodeHeaderText(value, IsShiftJisCodeset(SystemCodeset()));

@@ -33,5 +33,8 @@ std::string EncodeAddressList(const TIdEMailAddressList& list, const TIdHeaderEn
 std::string DecodeHeaderText(const std::string& value);
 std::string DecodeHeaderText(const std::string& value, bool systemIsShiftJis);
 
+// Text in a named charset as UTF-8; text in a charset the system does not know stays as it is.
+std::string CharsetToUtf8(const std::string& charset, const std::string& bytes);
+
 std::string ShiftJisToJis(const std::string& text);
 std::string JisToShiftJis(const std::string& text);
