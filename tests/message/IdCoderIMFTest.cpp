@@ -182,11 +182,13 @@ TEST(IMFDecoder, BrokenBase64ContentRaisesTheTableError)
 
 TEST(IMFDecoder, UUContentIsDecodedToo)
 {
-    const auto items = Decode(
-        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
-        "--b\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: x-uu\r\n\r\n"
-        "begin 644 h.txt\r\n,:&5L;&\\L('=O<FQD\r\n`\r\nend\r\n--b\r\nContent-Transfer-Encoding: x-uu\r\n\r\n"
-        "begin 644 h.txt\r\n,:&5L;&\\L('=O<FQD\r\n`\r\nend\r\n--b--\r\n");
+    const auto items =
+        Decode("Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+               "--b\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: x-uu\r\n\r\n"
+               "begin 644 h.txt\r\n,:&5L;&\\L('=O<FQD\r\n`\r\nend\r\n--b\r\nContent-Transfer-Encoding: "
+               "x-uuencode\r\n\r\n"
+               // Older encoders write blanks for zero values.
+               "begin 644 h.txt\r\n,:&5L;&\\L('=O<FQD\r\n \r\nend\r\n--b--\r\n");
     EXPECT_EQ(std::count(items.begin(), items.end(), "0;hello, world"), 2);
 }
 
