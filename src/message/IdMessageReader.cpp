@@ -15,22 +15,22 @@ void ThrowFileError(const std::string& action, const std::string& name)
     throw std::system_error(errno, std::generic_category(), action + " \"" + name + "\"");
 }
 
-// Whether a part with these header lines is an attachment: a part that names a file, or whose
-// content is neither text nor a message nor a multipart container.
+// Whether a part with these header lines is an attachment: a part that is no multipart container
+// or enclosed message and that names a file or holds no text.
 bool HoldsAttachment(const TIdHeaderList& headers)
 {
     const TIdMimeHeaderValue type(headers.GetHeader("Content-Type"));
     const TIdMimeHeaderValue disposition(headers.GetHeader("Content-Disposition"));
     const std::string& mediaType = type.Value();
-    if (mediaType.starts_with("multipart/")) {
+    // An enclosed message is text to show, whatever name it carries.
+    if (mediaType.starts_with("multipart/") || mediaType.starts_with("message/")) {
         return false;
     }
     if (disposition.HasParameter("filename") || type.HasParameter("name")) {
         return true;
     }
     // A type without a subtype is no valid type; such a part is read as plain text.
-    return !(mediaType.find('/') == std::string::npos || mediaType.starts_with("text/") ||
-             mediaType.starts_with("message/"));
+    return !(mediaType.find('/') == std::string::npos || mediaType.starts_with("text/"));
 }
 
 // The file name the sender gave, from the disposition or else from the content type.
@@ -41,6 +41,24 @@ std::string AttachmentFileName(const TIdHeaderList& headers)
         return disposition.DisplayParameter("filename");
     }
     return TIdMimeHeaderValue(headers.GetHeader("Content-Type")).DisplayParameter("name");
+}
+
+// A header field ("Name:" with a name of printable characters), a continuation line or the
+// "From " line of a mailbox file.
+bool LooksLikeHeaderLine(const std::string& line)
+{
+    if (line[0] == ' ' || line[0] == '\t' || line.starts_with("From ")) {
+        return true;
+    }
+    for (const char c : line) {
+        if (c == ':') {
+            return true;
+        }
+        if (c <= ' ' || c > '~') {
+            return false;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -90,10 +108,16 @@ void TIdMessageReader::FeedHeader(std::string_view& bytes)
         if (!unfinishedLine_.empty() && unfinishedLine_.back() == '\r') {
             unfinishedLine_.pop_back();
         }
-        if (unfinishedLine_.empty()) {
+        if (unfinishedLine_.empty() || !LooksLikeHeaderLine(unfinishedLine_)) {
+            // A line that is no header line starts the body early: some senders leave out the
+            // empty line.
+            std::string firstBodyLine = std::exchange(unfinishedLine_, std::string());
             inHeader_ = false;
             message_.ApplyReceivedHeaders();
             StartBody();
+            if (!firstBodyLine.empty()) {
+                Feed(firstBodyLine + "\r\n");
+            }
         } else {
             message_.ReceivedHeaders.Add(unfinishedLine_);
             unfinishedLine_.clear();
