@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -280,6 +282,42 @@ TEST(MessageReader, QuotedNamesWithCommasAndAnglesStayOneAddress)
     EXPECT_EQ(message.Recipients.Items(0).Name, "Roe, Ann");
     EXPECT_EQ(message.Recipients.Items(1).Name, "Müller, J.");
     EXPECT_EQ(message.Recipients.Items(1).Address, "j@example.com");
+}
+
+TEST(MessageReader, EveryAttachmentGetsAPrivateFileOfItsOwn)
+{
+    // The second attachment never names a file; the third part has no header lines at all.
+    TIdMessage message;
+    Read(message,
+         "Subject: parts\r\nContent-Type: multipart/mixed; boundary=\"=_part_7\"\r\n\r\n"
+         "preamble\r\n"
+         "--=_part_7\r\nContent-Type: text/plain\r\n\r\nhello\r\n"
+         "--=_part_7\r\nContent-Type: application/octet-stream; name=\"first.bin\"\r\n"
+         "Content-Transfer-Encoding: base64\r\n\r\nAAEC\r\n"
+         "--=_part_7\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+         "AwQF\r\n"
+         "--=_part_7\r\n\r\nBgcI\r\n"
+         "--=_part_7--\r\n\r\n");
+    std::vector<const TIdAttachment*> attachments;
+    for (int index = 0; index < message.Parts.Count(); ++index) {
+        if (auto* attachment = dynamic_cast<const TIdAttachment*>(&message.Parts.Items(index))) {
+            attachments.push_back(attachment);
+        }
+    }
+    ASSERT_EQ(attachments.size(), 2u);
+    EXPECT_EQ(attachments[0]->FileName, "first.bin");
+    EXPECT_EQ(ReadFile(attachments[0]->StoredFileName), std::string("\x00\x01\x02", 3));
+    EXPECT_EQ(attachments[1]->FileName, "");
+    EXPECT_EQ(ReadFile(attachments[1]->StoredFileName), "\x03\x04\x05");
+    for (const TIdAttachment* attachment : attachments) {
+        struct stat status {};
+        ASSERT_EQ(stat(attachment->StoredFileName.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0600u);
+    }
+    EXPECT_EQ(Joined(dynamic_cast<const TIdText&>(message.Parts.Items(0)).Body), "preamble");
+    EXPECT_EQ(Joined(dynamic_cast<const TIdText&>(message.Parts.Items(1)).Body), "hello");
+    // A part without header lines is plain text.
+    EXPECT_EQ(Joined(dynamic_cast<const TIdText&>(message.Parts.Items(4)).Body), "BgcI");
 }
 
 TEST(MessageReader, StoredFilesGoWithTheirParts)
