@@ -395,7 +395,6 @@ TIdMessageWriter::TEncodedPart& TIdMessageWriter::Encoded(TIdMessagePart& part)
         if (text->ContentTransfer().empty()) {
             text->SetContentTransfer("quoted-printable");
         }
-        const bool convertJapanese = SelectHeaderCharset().ConvertJapanese;
         const std::unique_ptr<TIdCoder> encoder = NewEncoder(text->ContentType(), text->ContentTransfer());
         std::string out;
         if (SameTextNoCase(Trim(text->ContentTransfer()), "base64")) {
@@ -417,7 +416,7 @@ TIdMessageWriter::TEncodedPart& TIdMessageWriter::Encoded(TIdMessagePart& part)
                 }
             }
         }
-        slot = TEncodedPart::InMemory(convertJapanese ? ShiftJisToJis(out) : out);
+        slot = TEncodedPart::InMemory(ConvertForSending(out, SelectHeaderCharset()));
         return *slot;
     }
     auto& attachment = dynamic_cast<TIdAttachment&>(part);
@@ -489,7 +488,6 @@ TIdMessageWriter::TPartCounts TIdMessageWriter::WriteHeaderBlock(TIdMessage& mes
 
 void TIdMessageWriter::WriteMessageBody(TIdMessage& message, int attachments, int related, int texts)
 {
-    const bool convertJapanese = SelectHeaderCharset().ConvertJapanese;
     TWorkSpan work(reporter_, wkWrite);
     if (attachments > 0) {
         const std::string& boundary = related > 0 ? boundaries_.related : boundaries_.mixed;
@@ -518,7 +516,7 @@ void TIdMessageWriter::WriteMessageBody(TIdMessage& message, int attachments, in
         Line("--" + boundary + "--");
     } else if (texts == 0) {
         Status("Encoding text");
-        WriteBodyLines(message.Body, convertJapanese);
+        WriteBodyLines(message.Body, true);
     } else {
         Line(kPreamble);
         Line("");
@@ -538,11 +536,12 @@ void TIdMessageWriter::WriteTextParts(TIdMessage& message, const std::string& bo
     Line("--" + boundary + "--");
 }
 
-void TIdMessageWriter::WriteBodyLines(const std::vector<std::string>& lines, bool convertJapanese)
+void TIdMessageWriter::WriteBodyLines(const std::vector<std::string>& lines, bool convert)
 {
+    const TIdHeaderEncoding encoding = SelectHeaderCharset();
     for (const std::string& entry : lines) {
         for (const std::string& line : SplitLines(entry)) {
-            Line(convertJapanese ? ShiftJisToJis(line) : line);
+            Line(convert ? ConvertForSending(line, encoding) : line);
         }
     }
 }

@@ -65,7 +65,8 @@ private:
     void Line(std::string_view text);
     void Status(const std::string& text);
     void WriteTextParts(TIdMessage& message, const std::string& boundary);
-    void WriteBodyLines(const std::vector<std::string>& lines, bool convertJapanese);
+    // convert: into the charset that outgoing text is labelled with.
+    void WriteBodyLines(const std::vector<std::string>& lines, bool convert);
 
     TIdByteSink sink_;
     TIdComponent* reporter_;
