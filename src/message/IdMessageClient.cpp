@@ -83,15 +83,15 @@ std::string SafeAttachmentFileName(const std::string& name)
 class TIdMessageClient::TWire {
 public:
     explicit TWire(TIdMessageClient& client)
-        : writer([this, &client](std::string_view bytes) { client.WriteText(stuffer_.Convert(bytes)); },
-                 &client)
+        : writer_([this, &client](std::string_view bytes) { client.WriteText(stuffer_.Convert(bytes)); },
+                  &client)
     {
     }
-
-    TIdMessageWriter writer;
+    TIdMessageWriter& Writer() { return writer_; }
 
 private:
-    TDotStuffer stuffer_;
+    TDotStuffer stuffer_; // before the writer, which hands it every byte
+    TIdMessageWriter writer_;
 };
 
 TIdMessageClient::TIdMessageClient() = default;
@@ -103,7 +103,7 @@ TIdMessageWriter& TIdMessageClient::Writer()
     if (!wire_) {
         wire_ = std::make_unique<TWire>(*this);
     }
-    return wire_->writer;
+    return wire_->Writer();
 }
 
 void TIdMessageClient::WriteMessage(TIdMessage& message)
@@ -114,7 +114,7 @@ void TIdMessageClient::WriteMessage(TIdMessage& message)
         std::unique_ptr<TWire>& wire;
         ~TEndWrite() { wire.reset(); }
     } endWrite{wire_};
-    wire_->writer.WriteMessage(message);
+    wire_->Writer().WriteMessage(message);
 }
 
 TIdMessageClient::TPartCounts TIdMessageClient::WriteHeaderBlock(TIdMessage& message)

@@ -110,7 +110,8 @@ public:
                     collecting_ = false;
                 }
             }
-            const std::size_t end = text.find('\n');
+            // A bare CR ends a line too: the connection makes it CR LF.
+            const std::size_t end = text.find_first_of("\r\n");
             if (end == std::string_view::npos) {
                 return;
             }
