@@ -386,41 +386,47 @@ void TIdMessageWriter::EncodeParts(TIdMessage& message)
 TIdMessageWriter::TEncodedPart& TIdMessageWriter::Encoded(TIdMessagePart& part)
 {
     std::unique_ptr<TEncodedPart>& slot = encoded_[&part];
-    if (slot) {
-        return *slot;
+    if (!slot) {
+        auto* text = dynamic_cast<TIdText*>(&part);
+        slot = text != nullptr ? EncodeText(*text) : EncodeAttachment(dynamic_cast<TIdAttachment&>(part));
     }
-    if (auto* text = dynamic_cast<TIdText*>(&part)) {
-        if (text->ContentType().empty()) {
-            text->SetContentType("text/plain");
-        }
-        if (text->ContentTransfer().empty()) {
-            text->SetContentTransfer("quoted-printable");
-        }
-        const std::unique_ptr<TIdCoder> encoder = NewEncoder(text->ContentType(), text->ContentTransfer());
-        std::string out;
-        if (SameTextNoCase(Trim(text->ContentTransfer()), "base64")) {
-            std::string whole;
-            for (const std::string& entry : text->Body) {
-                for (const std::string& line : SplitLines(entry)) {
-                    whole += line + "\r\n";
-                }
-            }
-            for (std::size_t at = 0; at < whole.size(); at += kEncodingChunk) {
-                EncodeInLines(*encoder, std::string_view(whole).substr(at, kEncodingChunk), out);
-            }
-        } else {
-            // An entry holding line ends is several lines: each is encoded with its own CR LF.
-            for (const std::string& entry : text->Body) {
-                for (const std::string& line : SplitLines(entry)) {
-                    out += ItemData(encoder->FeedInput(line + "\r\n"));
-                    TakeEncoded(*encoder, encoder->FinishInput(), out);
-                }
-            }
-        }
-        slot = TEncodedPart::InMemory(ConvertForSending(out, SelectHeaderCharset()));
-        return *slot;
+    return *slot;
+}
+
+std::unique_ptr<TIdMessageWriter::TEncodedPart> TIdMessageWriter::EncodeText(TIdText& part)
+{
+    if (part.ContentType().empty()) {
+        part.SetContentType("text/plain");
     }
-    auto& attachment = dynamic_cast<TIdAttachment&>(part);
+    if (part.ContentTransfer().empty()) {
+        part.SetContentTransfer("quoted-printable");
+    }
+    const std::unique_ptr<TIdCoder> encoder = NewEncoder(part.ContentType(), part.ContentTransfer());
+    std::string out;
+    if (SameTextNoCase(Trim(part.ContentTransfer()), "base64")) {
+        std::string whole;
+        for (const std::string& entry : part.Body) {
+            for (const std::string& line : SplitLines(entry)) {
+                whole += line + "\r\n";
+            }
+        }
+        for (std::size_t at = 0; at < whole.size(); at += kEncodingChunk) {
+            EncodeInLines(*encoder, std::string_view(whole).substr(at, kEncodingChunk), out);
+        }
+    } else {
+        // An entry holding line ends is several lines: each is encoded with its own CR LF.
+        for (const std::string& entry : part.Body) {
+            for (const std::string& line : SplitLines(entry)) {
+                out += ItemData(encoder->FeedInput(line + "\r\n"));
+                TakeEncoded(*encoder, encoder->FinishInput(), out);
+            }
+        }
+    }
+    return TEncodedPart::InMemory(ConvertForSending(out, SelectHeaderCharset()));
+}
+
+std::unique_ptr<TIdMessageWriter::TEncodedPart> TIdMessageWriter::EncodeAttachment(TIdAttachment& attachment)
+{
     if (attachment.ContentTransfer().empty()) {
         attachment.SetContentTransfer("base64");
     }
@@ -438,7 +444,7 @@ TIdMessageWriter::TEncodedPart& TIdMessageWriter::Encoded(TIdMessagePart& part)
     }
     // A file of the writer's own: a received part's stored file is never touched.
     const std::string fileName = NewTempFileName();
-    slot = TEncodedPart::InFile(fileName);
+    std::unique_ptr<TEncodedPart> encoded = TEncodedPart::InFile(fileName);
     std::ofstream target(fileName, std::ios::binary | std::ios::trunc);
     if (!target) {
         ThrowFileError("Cannot open file", fileName);
@@ -457,7 +463,7 @@ TIdMessageWriter::TEncodedPart& TIdMessageWriter::Encoded(TIdMessagePart& part)
     if (!target) {
         ThrowFileError("Cannot write file", fileName);
     }
-    return *slot;
+    return encoded;
 }
 
 TIdMessageWriter::TPartCounts TIdMessageWriter::WriteHeaderBlock(TIdMessage& message)

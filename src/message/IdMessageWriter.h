@@ -61,7 +61,11 @@ private:
     static TPartCounts CountParts(const TIdMessage& message);
     // Encodes every part ahead of the header block, which names the boundaries.
     void EncodeParts(TIdMessage& message);
+    // The part's content in its transfer encoding, made once per message.
     TEncodedPart& Encoded(TIdMessagePart& part);
+    // Both fill in the empty defaults of the part, which keeps them.
+    static std::unique_ptr<TEncodedPart> EncodeText(TIdText& part);
+    static std::unique_ptr<TEncodedPart> EncodeAttachment(TIdAttachment& part);
     void Line(std::string_view text);
     void Status(const std::string& text);
     void WriteTextParts(TIdMessage& message, const std::string& boundary);
