@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "CoderTesting.h"
+#include "message/IdCoder3To4.h"
 #include "message/IdMessageReader.h"
 #include "message/IdMimeParameters.h"
 
@@ -363,4 +364,17 @@ TEST(MessageWriter, EveryMessageGetsAMessageIdAndNoStraySemicolon)
     EXPECT_NE(firstId[1].str(), secondId[1].str());
     EXPECT_EQ(message.ContentType.back(), '"');
     EXPECT_EQ(first.find(";\r\n\r\n"), std::string::npos);
+}
+
+TEST(MessageWriter, AReceivedPartsStoredFileIsNeverTouched)
+{
+    TempDir folder;
+    const auto stored = folder.WriteFile("stored.bin", "received content");
+    TIdMessage message;
+    TIdAttachment& attachment = message.Parts.AddAttachment(folder.WriteFile("send.bin", "to send").string());
+    attachment.StoredFileName = stored.string();
+    const std::string wire = TIdMessageWriter::MessageText(message);
+    EXPECT_NE(wire.find(EncodeBase64Text("to send")), std::string::npos);
+    EXPECT_EQ(attachment.StoredFileName, stored.string());
+    EXPECT_EQ(ReadFile(stored), "received content");
 }
