@@ -5,7 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <filesystem>
@@ -15,6 +18,7 @@
 
 #include "CoderTesting.h"
 #include "MessageSnapshot.h"
+#include "message/IdCoder3To4.h"
 #include "message/IdMimeParameters.h"
 
 using namespace quietpane::test;
@@ -286,6 +290,48 @@ TEST(MessageReader, StoredFilesGoWithTheirParts)
     EXPECT_TRUE(std::filesystem::exists(second));
     message.Clear();
     EXPECT_FALSE(std::filesystem::exists(second));
+}
+
+namespace {
+
+// Makes every file of this process fail to grow beyond a size, as a full disk would.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+} // namespace
+
+// The last bytes of a file may go out only when it is closed: a failure then is an error too,
+// not a silently truncated attachment.
+TEST(MessageReader, AFileThatCannotBeWrittenWholeIsAnError)
+{
+    // Less than the stream buffers, so that the failure shows only on closing.
+    const std::string data(900, 'x');
+    TIdMessage message;
+    const std::string text = "Content-Type: application/octet-stream; name=big.bin\n"
+                             "Content-Transfer-Encoding: base64\n\n" +
+                             EncodeBase64Text(data) + "\n";
+    TFileSizeLimit limit(500);
+    EXPECT_THROW(Read(message, text), std::system_error);
 }
 
 TEST(MessageReader, NoDecodeKeepsTheBodyLines)
