@@ -244,6 +244,11 @@ void RegisterCoders(TIdCoderCollection& registry)
     registry.AddCoderEntry(CoderClass<TIdXXDecoder>(), decoder, 8, "x-xx", "");
     registry.AddCoderEntry(CoderClass<TIdQuotedPrintableEncoder>(), encoder, 8, "quoted-printable", "");
     registry.AddCoderEntry(CoderClass<TIdQuotedPrintableDecoder>(), decoder, 8, "quoted-printable", "");
+    // The names other mail programs give UU data.
+    for (const char* name : {"x-uuencode", "uuencode"}) {
+        registry.AddCoderEntry(CoderClass<TIdUUEncoder>(), encoder, 8, name, "");
+        registry.AddCoderEntry(CoderClass<TIdUUDecoder>(), decoder, 8, name, "");
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "message/IdMimeParameters.h"
 #include "net/IdGlobal.h"
 
 namespace {
@@ -24,30 +25,39 @@ std::string HeaderValue(const std::string& line)
     return colon == std::string::npos ? std::string() : Trim(line.substr(colon + 1));
 }
 
-// A parameter value: the text between double quotes, or up to the first blank or ";".
-std::string UnquoteParameter(const std::string& value)
-{
-    if (value.empty()) {
-        return {};
-    }
-    if (value[0] == '"') {
-        const size_t close = value.find('"', 1);
-        if (close != std::string::npos) {
-            return value.substr(1, close - 1);
-        }
-        return value.substr(1, value.find(' ', 1) - 1);
-    }
-    return value.substr(0, value.find_first_of(" ;"));
-}
+// Blanks or tabs after a delimiter (transport padding) beyond this many make it no delimiter, so
+// that a pass never waits for the end of an endless line.
+constexpr size_t kMaxTransportPadding = 64;
 
-// The boundary parameter: the quoted text, or an unquoted value up to ";".
-std::string BoundaryParameter(const std::string& value)
+enum class TDelimiterLine { Yes, No, NotYetKnown };
+
+// Whether "--" + boundary, ending at position end of the text, stands alone on its line:
+// followed by an optional "--", blanks or tabs, and the line end (or the end of input).
+TDelimiterLine DelimiterLineAt(std::string_view text, size_t end, bool endOfInput)
 {
-    if (!value.empty() && value[0] == '"') {
-        const size_t close = value.find('"', 1);
-        return value.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    const TDelimiterLine unknown = endOfInput ? TDelimiterLine::Yes : TDelimiterLine::NotYetKnown;
+    size_t position = end;
+    if (position < text.size() && text[position] == '-') {
+        if (position + 1 == text.size()) {
+            return endOfInput ? TDelimiterLine::No : TDelimiterLine::NotYetKnown;
+        }
+        if (text[position + 1] == '-') {
+            position += 2;
+        }
     }
-    return TrimRight(value.substr(0, value.find(';')));
+    while (position < text.size() && IsBlank(text[position])) {
+        if (++position - end > kMaxTransportPadding) {
+            return TDelimiterLine::No;
+        }
+    }
+    if (position == text.size()) {
+        return unknown;
+    }
+    if (text[position] == '\r') {
+        // Only the character after it tells how long the line end is.
+        return position + 1 == text.size() ? unknown : TDelimiterLine::Yes;
+    }
+    return text[position] == '\n' ? TDelimiterLine::Yes : TDelimiterLine::No;
 }
 
 std::string UpToSemicolon(const std::string& text)
@@ -95,7 +105,7 @@ void TIdIMFDecoder::FlushFinal()
     finishing_ = true;
     RunPasses(true);
     inner_->FinishInput();
-    EmitEvent(26, "");
+    EmitEvent(icEndOfInput, "");
     ClearBuffer();
 }
 
@@ -113,6 +123,7 @@ void TIdIMFDecoder::RunPasses(bool endOfInput)
             ReadHeaderBlock(endOfInput);
             break;
         case ReadingContent:
+        case ReadingEpilogue:
             ReadContent(endOfInput);
             break;
         case AfterDelimiter:
@@ -162,7 +173,7 @@ void TIdIMFDecoder::ReadHeaderBlock(bool endOfInput)
             EmitData(rawHeader_);
             rawHeader_.clear();
             EmitData("\r\n");
-            EmitEvent(21, "");
+            EmitEvent(icHeaderBlockEnd, "");
             SelectInnerDecoder();
             break;
         }
@@ -198,27 +209,23 @@ void TIdIMFDecoder::ReadHeaderBlock(bool endOfInput)
 void TIdIMFDecoder::InterpretHeaderLine()
 {
     const std::string line = std::exchange(currentHeader_, std::string());
-    EmitEvent(23, line);
+    EmitEvent(icHeaderLine, line);
+    // The header lines of a block may come in any order.
     if (StartsWithNoCase(line, "content-transfer-encoding")) {
         currentTransferEncoding_ = HeaderValue(line);
     } else if (StartsWithNoCase(line, "content-type")) {
         currentContentType_ = HeaderValue(line);
-        currentTransferEncoding_.clear();
-        const std::string lower = LowerCase(currentContentType_);
-        const size_t boundary = lower.find("boundary=");
-        if (boundary != std::string::npos) {
-            PushBoundary(BoundaryParameter(currentContentType_.substr(boundary + 9)));
+        const TIdMimeHeaderValue value(currentContentType_);
+        if (value.Value().starts_with("multipart/")) {
+            PushBoundary(value.Parameter("boundary"));
         }
-        const size_t name = lower.find("name=");
-        if (name != std::string::npos) {
-            ReportFileName(UnquoteParameter(currentContentType_.substr(name + 5)));
+        if (value.HasParameter("name")) {
+            ReportFileName(value.Parameter("name"));
         }
     } else if (StartsWithNoCase(line, "content-disposition")) {
-        const size_t colon = line.find(':');
-        const std::string value = colon == std::string::npos ? std::string() : line.substr(colon + 1);
-        const size_t name = LowerCase(value).find("filename=");
-        if (name != std::string::npos) {
-            ReportFileName(UnquoteParameter(value.substr(name + 9)));
+        const TIdMimeHeaderValue value(HeaderValue(line));
+        if (value.HasParameter("filename")) {
+            ReportFileName(value.Parameter("filename"));
         }
     } else {
         EmitData(rawHeader_);
@@ -241,13 +248,13 @@ void TIdIMFDecoder::PushBoundary(const std::string& boundary)
 void TIdIMFDecoder::ReportFileName(const std::string& name)
 {
     fileName_ = name;
-    EmitEvent(5, fileName_);
+    EmitEvent(icFileName, fileName_);
 }
 
 void TIdIMFDecoder::SelectInnerDecoder()
 {
     const std::string mainType = UpToSemicolon(currentContentType_);
-    const std::string encoding = UpToSemicolon(currentTransferEncoding_);
+    const std::string encoding = LowerCase(Trim(UpToSemicolon(currentTransferEncoding_)));
     if (mainType == lastContentType_ && encoding == lastTransferEncoding_) {
         return;
     }
@@ -265,85 +272,120 @@ void TIdIMFDecoder::FeedInner(std::string_view content)
     innerFed_ = true;
 }
 
+void TIdIMFDecoder::PassOn(std::string_view text)
+{
+    if (phase_ == ReadingEpilogue) {
+        if (!text.empty()) {
+            EmitData(text);
+        }
+    } else {
+        FeedInner(text);
+    }
+}
+
 void TIdIMFDecoder::ReadContent(bool endOfInput)
 {
     const std::string_view text = Buffered();
     if (boundaries_.empty()) {
-        FeedInner(text);
+        PassOn(text);
         Consume(text.size());
         return;
     }
-    // A delimiter is "--" and a boundary at the start of a line. The earliest wins; at the same
-    // place, the boundary announced later.
+    // The earliest delimiter line wins; undecided is the earliest one whose line has not
+    // arrived in full yet.
     size_t found = std::string_view::npos;
+    size_t undecided = std::string_view::npos;
     size_t which = 0;
     for (size_t i = 0; i < delimiters_.size(); ++i) {
-        for (size_t at = text.find(delimiters_[i]); at != std::string_view::npos && at <= found;
+        for (size_t at = text.find(delimiters_[i]);
+             at != std::string_view::npos && at <= found && at < undecided;
              at = text.find(delimiters_[i], at + 1)) {
-            if (at == 0 ? atLineStart_ : text[at - 1] == '\n') {
+            if (!(at == 0 ? atLineStart_ : text[at - 1] == '\n')) {
+                continue;
+            }
+            const TDelimiterLine line = DelimiterLineAt(text, at + delimiters_[i].size(), endOfInput);
+            if (line == TDelimiterLine::NotYetKnown) {
+                undecided = at;
+                break;
+            }
+            if (line == TDelimiterLine::Yes) {
                 found = at;
                 which = i;
                 break;
             }
         }
     }
-    // A delimiter that the next pass could still complete may start before the one found, and
-    // the line break ahead of a delimiter must be seen together with it.
-    if (found == std::string_view::npos || (!endOfInput && found + longestDelimiter_ > text.size())) {
+    if (found == std::string_view::npos || undecided < found) {
+        // A delimiter that the next pass could still complete may begin in what is kept back,
+        // and the line break ahead of a delimiter must be seen together with it.
         const size_t keep = longestDelimiter_ + 1;
-        const size_t safe = endOfInput ? text.size() : (text.size() > keep ? text.size() - keep : 0);
+        size_t safe = endOfInput ? text.size() : (text.size() > keep ? text.size() - keep : 0);
+        if (undecided != std::string_view::npos) {
+            safe = std::min(safe, undecided >= 2 ? undecided - 2 : 0);
+        }
         if (safe > 0) {
-            FeedInner(text.substr(0, safe));
+            PassOn(text.substr(0, safe));
             atLineStart_ = text[safe - 1] == '\n';
             Consume(safe);
         }
         return;
     }
-    const size_t boundaryAt = found + 2;
-    std::string_view content = text.substr(0, boundaryAt);
-    if (content.size() >= 4 && content.ends_with("\r\n--")) {
-        content.remove_suffix(4);
-    } else if (content.size() == 2 || content.size() == 3) {
-        content.remove_suffix(2);
+    std::string_view content = text.substr(0, found);
+    // The line break ahead of a delimiter belongs to the delimiter.
+    size_t lineBreak = 0;
+    if (content.ends_with("\r\n")) {
+        lineBreak = 2;
+    } else if (content.ends_with("\n")) {
+        lineBreak = 1;
     }
-    FeedInner(content);
+    content.remove_suffix(lineBreak);
+    PassOn(content);
     // The part's data goes out before the delimiter's events.
-    if (innerFed_) {
+    if (phase_ == ReadingContent && innerFed_) {
         inner_->FinishInput();
         inner_->Restart();
     }
     const std::string boundary = boundaries_[which];
-    EmitEvent(24, boundary);
-    currentHeader_ = (boundaryAt >= 4 ? "\r\n--" : "--") + boundary;
-    Consume(boundaryAt + boundary.size());
+    EmitEvent(icDelimiter, boundary);
+    currentHeader_ = std::string(text.substr(found - lineBreak, lineBreak)) + delimiters_[which];
+    Consume(found + delimiters_[which].size());
+    delimiterIndex_ = which;
     phase_ = AfterDelimiter;
 }
 
-void TIdIMFDecoder::ReadAfterDelimiter(bool endOfInput)
+// The content pass saw the whole delimiter line, or the input ends.
+void TIdIMFDecoder::ReadAfterDelimiter(bool /*endOfInput*/)
 {
     const std::string_view text = Buffered();
-    if (text.size() < 4) {
-        if (endOfInput) {
-            ClearBuffer();
-        }
-        return;
-    }
     size_t position = 0;
-    if (text.starts_with("--")) {
-        EmitEvent(25, "");
-        currentHeader_ += "--";
+    const bool closing = text.starts_with("--");
+    if (closing) {
+        EmitEvent(icClosingDelimiter, "");
         position = 2;
     }
-    for (const char c : {'-', '\r', '\n'}) {
-        if (position < text.size() && text[position] == c) {
-            currentHeader_ += c;
-            ++position;
-        }
+    while (position < text.size() && IsBlank(text[position])) {
+        ++position;
     }
-    if (!currentHeader_.empty()) {
-        EmitData(currentHeader_);
-        currentHeader_.clear();
+    if (position < text.size() && text[position] == '\r') {
+        ++position;
     }
+    if (position < text.size() && text[position] == '\n') {
+        ++position;
+    }
+    currentHeader_.append(text.substr(0, position));
+    EmitData(currentHeader_);
+    currentHeader_.clear();
     Consume(position);
-    phase_ = ReadingHeaders;
+    atLineStart_ = true;
+    if (closing) {
+        // The multipart ends here, and so does every one nested in it that was left open.
+        boundaries_.resize(delimiterIndex_);
+        delimiters_.resize(delimiterIndex_);
+        phase_ = ReadingEpilogue;
+    } else {
+        // Each part names its own content type and transfer encoding, or has the defaults.
+        currentContentType_.clear();
+        currentTransferEncoding_.clear();
+        phase_ = ReadingHeaders;
+    }
 }

@@ -6,18 +6,35 @@
 
 #include "message/IdCoder.h"
 
+// The codes of the MIME body decoder's items.
+enum TIdIMFItemCode : int {
+    icData = 0,
+    icFileName = 5,
+    icHeaderBlockEnd = 21,
+    icHeaderLine = 23,
+    icDelimiter = 24,
+    icClosingDelimiter = 25,
+    icEndOfInput = 26,
+};
+
 // Splits a MIME body into items. The input is a header block describing the whole body, an
 // empty line, and the body. Items, in input order:
-//   23 + header line (unfolded, trimmed), for every header line of every part
-//   5 + file name, when a content type names one or a disposition gives a file name
-//   21, when a header block ends
-//   24 + boundary, for every delimiter; 25 right after it when the delimiter is a closing one
-//   26, at the end of input
+//   icHeaderLine + header line (unfolded, trimmed), for every header line of every part
+//   icFileName + file name, when a content type names one or a disposition gives a file name
+//   icHeaderBlockEnd, when a header block ends
+//   icDelimiter + boundary, for every delimiter; icClosingDelimiter right after it when the
+//     delimiter is a closing one
+//   icEndOfInput, at the end of input
 // and data: the decoded content of each part (delivered before the delimiter that ends it),
-// the raw header text of each header block and the delimiter texts. A part's content is
-// decoded by the registry's decoder for its content type and transfer encoding.
+// the raw header text of each header block, the delimiter texts and the epilogues. A part's
+// content is decoded by the registry's decoder for its content type and transfer encoding;
+// a part that names neither is plain text.
 //
-// Delimiters and header lines are recognised wherever the input is cut into chunks or passes.
+// A delimiter is a line of its own: "--" and a boundary of an enclosing multipart, then
+// optionally "--" (closing), blanks or tabs. After a closing delimiter, the text up to the next
+// delimiter of an outer multipart is that multipart's epilogue, delivered as data, never as
+// parts. Delimiters and header lines are recognised wherever the input is cut into chunks or
+// passes.
 class TIdIMFDecoder : public TIdCoder {
 public:
     TIdIMFDecoder();
@@ -42,11 +59,13 @@ protected:
     virtual void SelectInnerDecoder();
 
 private:
-    enum TPhase { ReadingHeaders = 0, ReadingContent = 1, AfterDelimiter = 2 };
+    enum TPhase { ReadingHeaders = 0, ReadingContent = 1, AfterDelimiter = 2, ReadingEpilogue = 3 };
 
     // Runs the pass of the current phase until no pass makes progress.
     void RunPasses(bool endOfInput);
     void FeedInner(std::string_view content);
+    // Content, or epilogue text, that no delimiter ends.
+    void PassOn(std::string_view text);
     void UseInnerDecoder(std::unique_ptr<TIdCoder> decoder);
     void PushBoundary(const std::string& boundary);
     void ReportFileName(const std::string& name);
@@ -63,6 +82,8 @@ private:
     // The start of a header line whose end has not arrived yet.
     std::string unfinishedLine_;
     std::vector<std::string> boundaries_;
+    // The stack index of the boundary whose delimiter was found last.
+    size_t delimiterIndex_ = 0;
     // "--" + boundary, for each boundary.
     std::vector<std::string> delimiters_;
     size_t longestDelimiter_ = 0;

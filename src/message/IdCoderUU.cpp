@@ -269,6 +269,13 @@ void TIdUUDecoder::DecodeLine(std::string_view line)
     if (line.empty()) {
         return;
     }
+    // Older UU encoders write a blank where newer ones write the backquote: both stand for 0.
+    std::string withBackquotes;
+    if (table_[0] == '`' && line.find(' ') != std::string_view::npos) {
+        withBackquotes = line;
+        std::replace(withBackquotes.begin(), withBackquotes.end(), ' ', '`');
+        line = withBackquotes;
+    }
     if (state_ == TState::AfterZeroLine) {
         if (FindKeyword(line.substr(0, 3), "END") == 0) {
             EmitEvent(45, "");

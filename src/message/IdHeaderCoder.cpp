@@ -324,32 +324,73 @@ bool IsAllWhitespace(const std::string& text)
 
 TIdHeaderEncoding SelectHeaderCharset()
 {
-    return SelectHeaderCharset(UserLocaleClass(), SystemCodesetIsUtf8());
+    return SelectHeaderCharset(UserLocaleClass(), SystemCodeset());
 }
 
-TIdHeaderEncoding SelectHeaderCharset(int localeClass, bool codesetIsUtf8)
+TIdHeaderEncoding SelectHeaderCharset(int localeClass, const std::string& codeset)
 {
-    if (codesetIsUtf8) {
-        return {"UTF-8", localeClass < 4 ? 'B' : 'Q', false};
+    const std::string upper = UpperCase(codeset);
+    if (upper == "UTF-8" || upper == "UTF8") {
+        return {"UTF-8", localeClass < 4 ? 'B' : 'Q', false, ""};
     }
+    if (IsShiftJisCodeset(codeset)) {
+        return {"ISO-2022-JP", 'B', true, ""};
+    }
+    if (upper == "EUC-JP" || upper == "EUCJP" || upper == "UJIS") {
+        return {"ISO-2022-JP", 'B', false, codeset};
+    }
+    // The charset the locale's legacy codeset goes by, when the system uses that codeset.
+    const auto isOneOf = [&upper](std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            if (upper == name) {
+                return true;
+            }
+        }
+        return false;
+    };
     switch (localeClass) {
     case 0:
-        return {"GB2312", 'B', false};
+        if (isOneOf({"GB2312", "EUC-CN", "EUCCN", "GBK", "GB18030"})) {
+            return {"GB2312", 'B', false, ""};
+        }
+        break;
     case 1:
-        return {"Big5", 'B', false};
-    case 2:
-        return {"ISO-2022-JP", 'B', true};
+        if (isOneOf({"BIG5", "BIG5-HKSCS"})) {
+            return {"Big5", 'B', false, ""};
+        }
+        break;
     case 3:
-        return {"EUC-KR", 'B', false};
+        if (isOneOf({"EUC-KR", "EUCKR"})) {
+            return {"EUC-KR", 'B', false, ""};
+        }
+        break;
+    case 4:
+        if (isOneOf({"ISO-8859-1", "ISO8859-1", "LATIN1"})) {
+            return {"ISO-8859-1", 'Q', false, ""};
+        }
+        break;
     default:
-        return {"ISO-8859-1", 'Q', false};
+        break;
     }
+    return {codeset, localeClass < 4 ? 'B' : 'Q', false, ""};
+}
+
+std::string ConvertForSending(const std::string& text, const TIdHeaderEncoding& encoding)
+{
+    if (encoding.ConvertJapanese) {
+        return ShiftJisToJis(text);
+    }
+    if (!encoding.ConvertFrom.empty()) {
+        TCharsetConverter converter(encoding.ConvertFrom, encoding.CharSet);
+        return converter.Valid() ? converter.Convert(text) : text;
+    }
+    return text;
 }
 
 std::string EncodeHeaderText(const std::string& text, const std::string& specials,
                              const TIdHeaderEncoding& encoding)
 {
-    const std::string source = encoding.ConvertJapanese ? ShiftJisToJis(text) : text;
+    const std::string source = ConvertForSending(text, encoding);
     std::string result;
     bool runOpen = false;
     size_t runStart = 0;
@@ -417,6 +458,16 @@ std::string EncodeAddressList(const TIdEMailAddressList& list, const TIdHeaderEn
         result += (i == 0 ? "" : ", ") + EncodeAddressItem(list.Items(i), encoding);
     }
     return result;
+}
+
+std::string CharsetToUtf8(const std::string& charset, const std::string& bytes)
+{
+    if (charset.empty() || charset.find('/') != std::string::npos || SameTextNoCase(charset, "UTF-8") ||
+        SameTextNoCase(charset, "US-ASCII")) {
+        return bytes;
+    }
+    TCharsetConverter converter(charset, "UTF-8");
+    return converter.Valid() ? converter.Convert(bytes) : bytes;
 }
 
 std::string DecodeHeaderText(const std::string& value)

@@ -36,6 +36,14 @@ std::string CommaText(const std::vector<std::string>& items)
     return result;
 }
 
+void SetDecodedAddressList(TIdEMailAddressList& list, const std::string& value)
+{
+    list.SetAddressListText(value);
+    for (int index = 0; index < list.Count(); ++index) {
+        list.Items(index).Name = DecodeHeaderText(list.Items(index).Name);
+    }
+}
+
 } // namespace
 
 TIdMessage::TIdMessage()
@@ -120,11 +128,13 @@ void TIdMessage::ApplyReceivedHeaders()
     ContentType = header("Content-Type");
     ContentTransferEncoding = header("Content-Transfer-Encoding");
     Subject = DecodeHeaderText(header("Subject"));
-    From.SetText(DecodeHeaderText(header("From")));
+    // Names are decoded after the addresses are split: a decoded name may hold "," or "<".
+    From.SetText(header("From"));
+    From.Name = DecodeHeaderText(From.Name);
     MessageIdentifier = header("Message-Id");
     SplitCommaList(header("Newsgroups"), NewsGroups);
-    Recipients.SetAddressListText(DecodeHeaderText(header("To")));
-    CCList.SetAddressListText(DecodeHeaderText(header("Cc")));
+    SetDecodedAddressList(Recipients, header("To"));
+    SetDecodedAddressList(CCList, header("Cc"));
     Organization = header("Organization");
     ReceiptRecipient.SetText(header("Disposition-Notification-To"));
     if (ReceiptRecipient.Text().empty()) {

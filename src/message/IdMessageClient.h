@@ -4,14 +4,10 @@
 #include <string>
 
 #include "message/IdMessage.h"
+#include "message/IdMessageWriter.h"
 #include "net/IdTCPClient.h"
 
-class TIdCoder;
-
-class EIdTextInvalidCount : public EIdException {
-public:
-    EIdTextInvalidCount() : EIdException("Invalid Text count. TIdText must be greater than 1") {}
-};
+class TIdMessageReader;
 
 // The file name a received message gives an attachment comes from its sender. This turns it
 // into a plain base name that is safe below any folder: no folder parts, no "." or "..", no
@@ -19,14 +15,11 @@ public:
 std::string SafeAttachmentFileName(const std::string& name);
 
 // A TCP client that writes a message to its connection in wire form (for SMTP DATA) and reads
-// one back from a dot-terminated block (POP3 TOP and RETR).
+// one back from a dot-terminated block (POP3 TOP and RETR). The message writer and reader do
+// the work; this adds the connection's dot-stuffing and unstuffing.
 class TIdMessageClient : public TIdTCPClient {
 public:
-    struct TPartCounts {
-        int attachments = 0;
-        int related = 0; // attachments carrying a Content-ID
-        int texts = 0;
-    };
+    using TPartCounts = TIdMessageWriter::TPartCounts;
 
     TIdMessageClient();
     ~TIdMessageClient() override;
@@ -53,18 +46,11 @@ protected:
     void HandleDecoderItem(const std::string& item);
 
 private:
-    class TWireWriter;
-    struct TReadState;
+    class TWire;
 
-    TWireWriter& Wire();
-    void WriteTextParts(TIdMessage& message, const std::string& boundary);
-    void WriteBodyLines(std::vector<std::string>& lines, bool convertJapanese);
-    void WriteCoderOutput(TIdCoder& coder, const std::string& item, bool convertJapanese);
-    void KeepItemsDecodedSoFar();
-    void StartAttachmentFile(TIdAttachment& attachment);
-    void ReplacePart(TIdMessagePart& part, TIdMessagePart& replacement);
+    TIdMessageWriter& Writer();
 
-    std::unique_ptr<TWireWriter> wire_;
-    std::unique_ptr<TReadState> read_;
+    std::unique_ptr<TWire> wire_;
+    TIdMessageReader* reader_ = nullptr; // while ReadMessageBody runs
     bool messageEnded_ = false;
 };

@@ -1,8 +1,28 @@
 #include "message/IdMessageParts.h"
 
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
 
 #include "net/IdGlobal.h"
+
+TIdMessagePart::~TIdMessagePart()
+{
+    if (!ownedFile_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(ownedFile_, ignored);
+    }
+}
+
+void TIdMessagePart::OwnStoredFile(const std::string& name)
+{
+    if (!ownedFile_.empty() && ownedFile_ != name) {
+        std::error_code ignored;
+        std::filesystem::remove(ownedFile_, ignored);
+    }
+    StoredFileName = name;
+    ownedFile_ = name;
+}
 
 void TIdMessagePart::Assign(const TIdMessagePart& source)
 {

@@ -10,7 +10,8 @@
 // A body part of a message: a text (TIdText) or an attachment (TIdAttachment).
 class TIdMessagePart {
 public:
-    virtual ~TIdMessagePart() = default;
+    // A stored file the part owns goes with it.
+    virtual ~TIdMessagePart();
     TIdMessagePart(const TIdMessagePart&) = delete;
     TIdMessagePart& operator=(const TIdMessagePart&) = delete;
 
@@ -22,6 +23,9 @@ public:
     TIdHeaderList ExtraHeaders;
     std::string StoredFileName; // file holding the decoded content of a received part
 
+    // Stores the content in a file that the part owns from now on: it is deleted with the part.
+    void OwnStoredFile(const std::string& name);
+
     std::string ContentType() const { return PartHeaders.GetHeader("Content-Type"); }
     void SetContentType(const std::string& value) { PartHeaders.SetHeader("Content-Type", value); }
     std::string ContentTransfer() const { return PartHeaders.GetHeader("Content-Transfer-Encoding"); }
@@ -32,6 +36,9 @@ public:
 
 protected:
     TIdMessagePart() = default;
+
+private:
+    std::string ownedFile_;
 };
 
 class TIdText : public TIdMessagePart {

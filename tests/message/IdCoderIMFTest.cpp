@@ -111,10 +111,9 @@ TEST(IMFDecoder, NestedMultipartsGiveTheirEventsAndDataInOrder)
         "0;<p>hi</p>",
         "24;inner",
         "25;",
-        "0;\r\n--inner--\r\n\r\n\r\n",
-        "21;",
+        "0;\r\n--inner--\r\n",
         "24;outer",
-        "0;--outer\r\n",
+        "0;\r\n--outer\r\n",
         "23;Content-Type: application/octet-stream; name=\"a b.bin\"",
         "5;a b.bin",
         "23;Content-Transfer-Encoding: base64",
@@ -143,21 +142,21 @@ TEST(IMFDecoder, BoundaryParametersQuotedAndUnquoted)
     EXPECT_EQ(decoder.Boundaries(), (std::vector<std::string>{"a b;c", "plain-one", "last"}));
 }
 
-TEST(IMFDecoder, EncodingBeforeContentTypeLeavesThePartUndecoded)
+TEST(IMFDecoder, TheOrderOfAPartsHeaderLinesDoesNotMatter)
 {
     const auto items = Decode("Content-Type: multipart/mixed; boundary=b\r\n\r\n"
                               "--b\r\nContent-Transfer-Encoding: base64\r\nContent-Type: text/plain\r\n\r\n"
                               "QUJD\r\n--b--\r\n");
-    EXPECT_NE(std::find(items.begin(), items.end(), "0;QUJD"), items.end());
+    EXPECT_NE(std::find(items.begin(), items.end(), "0;ABC"), items.end());
 }
 
-TEST(IMFDecoder, APartWithoutContentHeadersKeepsThePreviousDecoder)
+TEST(IMFDecoder, APartWithoutContentHeadersIsPlainText)
 {
     const auto items = Decode("Content-Type: multipart/mixed; boundary=b\r\n\r\n"
                               "--b\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\n"
                               "QUJD\r\n--b\r\nX-Note: none\r\n\r\nREVG\r\n--b--\r\n");
     EXPECT_NE(std::find(items.begin(), items.end(), "0;ABC"), items.end());
-    EXPECT_NE(std::find(items.begin(), items.end(), "0;DEF"), items.end());
+    EXPECT_NE(std::find(items.begin(), items.end(), "0;REVG"), items.end());
 }
 
 TEST(IMFDecoder, ClosingDelimiterAndShortTail)
@@ -166,11 +165,11 @@ TEST(IMFDecoder, ClosingDelimiterAndShortTail)
     const auto closed = EventsOf(Decode(head + "--zz\r\n\r\nx\r\n--zz--\r\n"));
     EXPECT_EQ(closed, (std::vector<std::string>{"23;Content-Type: multipart/mixed; boundary=zz", "21;",
                                                 "24;zz", "21;", "24;zz", "25;", "26;"}));
-    // Fewer than four characters after the last delimiter at the end of input are dropped.
+    // A closing delimiter needs no line break at the end of input.
     const auto shortTail = Decode(head + "pre\r\n--zz--");
     EXPECT_EQ(EventsOf(shortTail), (std::vector<std::string>{"23;Content-Type: multipart/mixed; boundary=zz",
-                                                             "21;", "24;zz", "26;"}));
-    EXPECT_EQ(DataOf(shortTail).find("--zz"), std::string::npos);
+                                                             "21;", "24;zz", "25;", "26;"}));
+    EXPECT_NE(DataOf(shortTail).find("pre"), std::string::npos);
 }
 
 TEST(IMFDecoder, BrokenBase64ContentRaisesTheTableError)
@@ -186,8 +185,10 @@ TEST(IMFDecoder, UUContentIsDecodedToo)
     const auto items =
         Decode("Content-Type: multipart/mixed; boundary=b\r\n\r\n"
                "--b\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: x-uu\r\n\r\n"
-               "begin 644 h.txt\r\n,:&5L;&\\L('=O<FQD\r\n`\r\nend\r\n--b\r\n\r\n"
-               "begin 644 h.txt\r\n,:&5L;&\\L('=O<FQD\r\n`\r\nend\r\n--b--\r\n");
+               "begin 644 h.txt\r\n,:&5L;&\\L('=O<FQD\r\n`\r\nend\r\n--b\r\nContent-Transfer-Encoding: "
+               "x-uuencode\r\n\r\n"
+               // Older encoders write blanks for zero values.
+               "begin 644 h.txt\r\n,:&5L;&\\L('=O<FQD\r\n \r\nend\r\n--b--\r\n");
     EXPECT_EQ(std::count(items.begin(), items.end(), "0;hello, world"), 2);
 }
 
@@ -383,10 +384,10 @@ TEST(IMFCorpus, DecodesPythonsTestMessagesAsPythonDoes)
         }
     }
     EXPECT_GE(compared, 10u);
-    // The one part we do not find: its multipart names the boundary in the RFC 2231 form
-    // ("boundary*="), which is not ours to read.
-    EXPECT_EQ(skipped, std::vector<std::string>{"msg_33.txt part 1"});
-    EXPECT_EQ(broken, 1u);
+    EXPECT_EQ(skipped, std::vector<std::string>{});
+    // msg_15's base64 part that holds plain words follows the closing delimiter of its
+    // multipart: it is epilogue, for Python too.
+    EXPECT_EQ(broken, 0u);
 }
 
 } // namespace

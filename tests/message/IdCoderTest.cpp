@@ -130,10 +130,10 @@ TEST(FetchLineTest, TakesTheFirstLineWhicheverBreakComesFirst)
     EXPECT_EQ(text, "");
 }
 
-TEST(Registry, HoldsTheFourteenCodersInLookupOrder)
+TEST(Registry, HoldsTheEighteenCodersInLookupOrder)
 {
     const TIdCoderCollection& registry = CoderRegistry();
-    ASSERT_EQ(registry.Count(), 14u);
+    ASSERT_EQ(registry.Count(), 18u);
     const std::vector<std::tuple<uint8_t, uint8_t, std::string, std::string>> expected = {
         {0, 0, "", "application/octet-stream"},
         {128, 0, "", "application/octet-stream"},
@@ -149,6 +149,10 @@ TEST(Registry, HoldsTheFourteenCodersInLookupOrder)
         {128, 8, "x-xx", ""},
         {0, 8, "quoted-printable", ""},
         {128, 8, "quoted-printable", ""},
+        {0, 8, "x-uuencode", ""},
+        {128, 8, "x-uuencode", ""},
+        {0, 8, "uuencode", ""},
+        {128, 8, "uuencode", ""},
     };
     for (size_t i = 0; i < expected.size(); ++i) {
         const TIdCoderItem& item = registry.Item(i);
@@ -157,6 +161,7 @@ TEST(Registry, HoldsTheFourteenCodersInLookupOrder)
     EXPECT_NE(dynamic_cast<TIdIMFDecoder*>(registry.Item(5).Create().get()), nullptr);
     EXPECT_NE(dynamic_cast<TIdXXEncoder*>(registry.Item(10).Create().get()), nullptr);
     EXPECT_NE(dynamic_cast<TIdQuotedPrintableDecoder*>(registry.Item(13).Create().get()), nullptr);
+    EXPECT_NE(dynamic_cast<TIdUUDecoder*>(registry.Item(17).Create().get()), nullptr);
 }
 
 TEST(Registry, FindCoderIgnoresCaseAndFallsBackToTheIdentityCoder)

@@ -56,22 +56,46 @@ bool IsValidUtf8(const std::string& text)
     return Iconv(text, "UTF-8", "UTF-16LE").size() > 0 || text.empty();
 }
 
-TEST(HeaderCharsetTest, FollowsTheLocaleOnLegacyCodesets)
+struct TCharsetRow {
+    int localeClass;
+    const char* codeset;
+    const char* charset;
+    char encoding;
+    bool convertJapanese;
+    const char* convertFrom;
+};
+
+TEST(HeaderCharsetTest, FollowsTheLocaleOnItsLegacyCodesetsAndNamesEveryOtherCodesetAsItIs)
 {
-    const std::pair<int, std::string> expected[] = {
-        {0, "GB2312"}, {1, "Big5"}, {2, "ISO-2022-JP"}, {3, "EUC-KR"}, {4, "ISO-8859-1"}};
-    for (const auto& [localeClass, charset] : expected) {
-        const TIdHeaderEncoding encoding = SelectHeaderCharset(localeClass, false);
-        EXPECT_EQ(encoding.CharSet, charset);
-        EXPECT_EQ(encoding.Encoding, localeClass == 4 ? 'Q' : 'B');
-        EXPECT_EQ(encoding.ConvertJapanese, localeClass == 2);
+    const TCharsetRow rows[] = {
+        {0, "GB2312", "GB2312", 'B', false, ""},
+        {1, "BIG5", "Big5", 'B', false, ""},
+        {2, "SJIS", "ISO-2022-JP", 'B', true, ""},
+        {2, "eucJP", "ISO-2022-JP", 'B', false, "eucJP"},
+        {3, "EUC-KR", "EUC-KR", 'B', false, ""},
+        {4, "ISO-8859-1", "ISO-8859-1", 'Q', false, ""},
+        {4, "ISO-8859-15", "ISO-8859-15", 'Q', false, ""},
+        {4, "KOI8-R", "KOI8-R", 'Q', false, ""},
+        // A Japanese user on a codeset that is not Japanese gets no Japanese conversion.
+        {2, "ISO-8859-1", "ISO-8859-1", 'B', false, ""},
+        {4, "SJIS", "ISO-2022-JP", 'B', true, ""},
+    };
+    for (const TCharsetRow& row : rows) {
+        SCOPED_TRACE(std::string(row.codeset) + " " + std::to_string(row.localeClass));
+        const TIdHeaderEncoding encoding = SelectHeaderCharset(row.localeClass, row.codeset);
+        EXPECT_EQ(encoding.CharSet, row.charset);
+        EXPECT_EQ(encoding.Encoding, row.encoding);
+        EXPECT_EQ(encoding.ConvertJapanese, row.convertJapanese);
+        EXPECT_EQ(encoding.ConvertFrom, row.convertFrom);
     }
+    // "日" in EUC-JP goes out in ISO-2022-JP.
+    EXPECT_EQ(ConvertForSending("\xC6\xFC", SelectHeaderCharset(2, "EUC-JP")), "\x1B$BF|\x1B(B");
 }
 
 TEST(HeaderCharsetTest, NamesUtf8OnUtf8SystemsWithBForEastAsianLocales)
 {
     for (int localeClass = 0; localeClass <= 4; ++localeClass) {
-        const TIdHeaderEncoding encoding = SelectHeaderCharset(localeClass, true);
+        const TIdHeaderEncoding encoding = SelectHeaderCharset(localeClass, "UTF-8");
         EXPECT_EQ(encoding.CharSet, "UTF-8");
         EXPECT_EQ(encoding.Encoding, localeClass == 4 ? 'Q' : 'B');
         EXPECT_FALSE(encoding.ConvertJapanese);
