@@ -22,13 +22,6 @@ std::function<void(const QUrl&)>& Opener()
     return opener;
 }
 
-bool IsLibraryTempFile(const std::string& path)
-{
-    const std::string& folder = TempFolder();
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path.find('/', folder.size()) == std::string::npos;
-}
-
 } // namespace
 
 bool SaveAttachmentAs(const TIdAttachment& attachment, const QString& path, QString& failure)
@@ -83,25 +76,6 @@ void OpenSavedAttachment(const QString& path)
 void SetAttachmentOpener(std::function<void(const QUrl&)> opener)
 {
     Opener() = std::move(opener);
-}
-
-std::vector<std::string> StoredPartFiles(const TIdMessage& message)
-{
-    std::vector<std::string> paths;
-    for (int index = 0; index < message.Parts.Count(); ++index) {
-        const std::string& stored = message.Parts.Items(index).StoredFileName;
-        if (IsLibraryTempFile(stored))
-            paths.push_back(stored);
-    }
-    return paths;
-}
-
-void RemoveFiles(const std::vector<std::string>& paths)
-{
-    for (const std::string& path : paths) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-    }
 }
 
 } // namespace quietpane

@@ -3,12 +3,9 @@
 #include <QString>
 
 #include <functional>
-#include <string>
-#include <vector>
 
 class QUrl;
 class TIdAttachment;
-class TIdMessage;
 
 namespace quietpane {
 
@@ -22,10 +19,5 @@ void OpenSavedAttachment(const QString& path);
 // Replaces how files are opened (tests record the request instead of starting a program);
 // an empty function goes back to the desktop's.
 void SetAttachmentOpener(std::function<void(const QUrl&)> opener);
-
-// The files a retrieval decoded the message's attachments into. Only files in the mail library's
-// temporary folder count: a part built for sending may name the user's own file elsewhere.
-std::vector<std::string> StoredPartFiles(const TIdMessage& message);
-void RemoveFiles(const std::vector<std::string>& paths);
 
 } // namespace quietpane

@@ -137,11 +137,7 @@ TReceivePage::TReceivePage(const TReceivePageServices& services, QWidget* parent
     column->addWidget(memo2_, 1);
 }
 
-TReceivePage::~TReceivePage()
-{
-    // Decoded attachments do not outlive the program.
-    RemoveFiles(storedFiles_);
-}
+TReceivePage::~TReceivePage() = default;
 
 void TReceivePage::BuildHeaderList()
 {
@@ -203,7 +199,7 @@ void TReceivePage::ListMessageHeaders(int count)
     for (int number = 1; number <= count; ++number) {
         status.ShowStatus(QStringLiteral("Messsage %1 of %2").arg(number).arg(count));
         QCoreApplication::processEvents();
-        ClearMessage();
+        message.Clear();
         pop3.FetchHeader(number, message);
         auto* row = new QTreeWidgetItem(lvHeaders_);
         row->setText(kSubjectColumn, FromLibraryText(message.Subject));
@@ -238,16 +234,12 @@ void TReceivePage::ShowRetrievedMessage()
     const QString subject = row->text(kSubjectColumn);
     const int number = row->data(kSubjectColumn, kMessageNumberRole).toInt();
     const TBusySpan busy(status);
-    ClearMessage();
+    message.Clear();
     memo2_->clear();
     lvMessageParts_->clear();
     messagePane_->ClearValues();
     status.ShowStatus(QStringLiteral("Retrieving message \"%1\"").arg(subject));
-    {
-        // Also after a failed retrieval, whose parts may already have their files.
-        const TScopeExit remember([&] { storedFiles_ = StoredPartFiles(message); });
-        services_.pop3->FetchMessage(number, message);
-    }
+    services_.pop3->FetchMessage(number, message);
     status.SetStatusText(0, subject);
     messagePane_->Fill(message);
     status.ShowStatus(QStringLiteral("Decoding attachments (%1)").arg(message.Parts.Count()));
@@ -371,14 +363,6 @@ QTreeWidgetItem* TReceivePage::FirstSelectedHeader() const
             first = row;
     });
     return first;
-}
-
-void TReceivePage::ClearMessage()
-{
-    RemoveFiles(StoredPartFiles(*services_.message));
-    RemoveFiles(storedFiles_);
-    storedFiles_.clear();
-    services_.message->Clear();
 }
 
 QString TReceivePage::ShownFrom() const

@@ -64,8 +64,6 @@ private:
     void EndSession();
     // The first selected row in list order; null when none is selected.
     QTreeWidgetItem* FirstSelectedHeader() const;
-    // Resets the message object, deleting the files its last retrieval decoded attachments into.
-    void ClearMessage();
 
     TReceivePageServices services_;
     QTreeWidget* lvHeaders_;
@@ -74,9 +72,6 @@ private:
     TMessagePane* messagePane_;
     QTreeWidget* lvMessageParts_;
     QTextEdit* memo2_;
-    // The decoded attachment files of the shown message, kept here because the window may
-    // destroy its message object before this page.
-    std::vector<std::string> storedFiles_;
 };
 
 } // namespace quietpane
