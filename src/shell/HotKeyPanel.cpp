@@ -5,17 +5,20 @@
 #include "platform/MessageBoxes.h"
 #include "shell/SettingsTables.h"
 
+#include <QEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
 namespace quietpane {
 
 THotKeyPanel::THotKeyPanel(THotKeyManager& hotKeyManager, TSettingsTables& tables, QWidget* parent)
-    : QFrame(parent), hotKeyManager_(hotKeyManager), tables_(tables)
+    : QFrame(parent), hotKeyManager_(&hotKeyManager), tables_(tables)
 {
     setObjectName(QStringLiteral("Panel1"));
-    setGeometry(352, 112, 217, 313);
+    // Two lines below the setup texts tell the keys in force.
+    setGeometry(352, 112, 217, 349);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
     setAutoFillBackground(true);
@@ -26,6 +29,7 @@ THotKeyPanel::THotKeyPanel(THotKeyManager& hotKeyManager, TSettingsTables& table
         label->adjustSize();
         if (blue)
             label->setStyleSheet(QStringLiteral("color: blue;"));
+        return label;
     };
     auto addButton = [this](const char* name, int top, const QString& text, void (THotKeyPanel::*action)()) {
         auto* button = new QPushButton(text, this);
@@ -51,6 +55,9 @@ THotKeyPanel::THotKeyPanel(THotKeyManager& hotKeyManager, TSettingsTables& table
     addLabel("Label8", 240, QStringLiteral("on either Hotkey 01 or Hotkey 02 button."), false);
     addLabel("Label3", 270, QStringLiteral("Hotkey 01:  To hide application."), true);
     addLabel("Label4", 290, QStringLiteral("Hotkey 02:  To bring application back."), true);
+    hideKey_ = addLabel("lbHideKey", 312, QString(), false);
+    restoreKey_ = addLabel("lbRestoreKey", 328, QString(), false);
+    hotKey1_->installEventFilter(this);
     hide();
 }
 
@@ -69,7 +76,7 @@ void THotKeyPanel::AssignHotKey(const QString& column)
     recordedHotKey_ = hotKey1_->HotKey();
     if (recordedHotKey_ == 0) {
         MessageBoxes().Warning(QStringLiteral("No hotkey is specified."));
-    } else if (hotKeyManager_.AddHotKey(recordedHotKey_) != 0) {
+    } else if (hotKeyManager_->AddHotKey(recordedHotKey_) != 0) {
         auto* line = new QListWidgetItem(ShortCutText(recordedHotKey_), listBox1_);
         line->setData(Qt::UserRole, recordedHotKey_);
         hotKey1_->Clear();
@@ -78,6 +85,37 @@ void THotKeyPanel::AssignHotKey(const QString& column)
                                QStringLiteral(" couldn't be assigned to a hotkey."));
     }
     tables_.StoreHotKey(column, recordedHotKey_);
+    ShowCurrentHotKeys();
+}
+
+void THotKeyPanel::ShowCurrentHotKeys()
+{
+    const TBoundControls& bound = tables_.Bound();
+    auto describe = [this](const QString& what, const QLineEdit* stored) {
+        bool number = false;
+        const auto hotKey = static_cast<TShortCut>(stored->text().toUShort(&number));
+        if (!number || hotKey == 0)
+            return what + QStringLiteral(" now: none");
+        QString text = what + QStringLiteral(" now: ") + ShortCutText(hotKey);
+        if (!hotKeyManager_->IsHotKeyRegistered(hotKey))
+            text += QStringLiteral(" (not registered)");
+        return text;
+    };
+    hideKey_->setText(describe(QStringLiteral("Hides"), bound.hotKey3));
+    hideKey_->adjustSize();
+    restoreKey_->setText(describe(QStringLiteral("Restores"), bound.hotKey2));
+    restoreKey_->adjustSize();
+}
+
+// Desktop shortcut editors do the same: a key grabbed by this program would never reach the
+// recorder, and recording the hide key would hide the window instead.
+bool THotKeyPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == hotKey1_ && hotKeyManager_ && event->type() == QEvent::FocusIn)
+        hotKeyManager_->SuspendHotKeys();
+    else if (watched == hotKey1_ && hotKeyManager_ && event->type() == QEvent::FocusOut)
+        hotKeyManager_->ResumeHotKeys();
+    return QFrame::eventFilter(watched, event);
 }
 
 void THotKeyPanel::DeleteSelected()
@@ -86,7 +124,7 @@ void THotKeyPanel::DeleteSelected()
     if (!line || !line->isSelected())
         return;
     const auto hotKey = static_cast<TShortCut>(line->data(Qt::UserRole).toUInt());
-    if (hotKeyManager_.RemoveHotKey(hotKey))
+    if (hotKeyManager_->RemoveHotKey(hotKey))
         delete line;
     else
         MessageBoxes().Warning(ShortCutText(hotKey) + QStringLiteral(" couldn't be removed."));

@@ -1,6 +1,8 @@
 #include "shell/MainWindowLayout.h"
 
+#include "platform/WebEngineFind.h"
 #include "shell/BookmarkNavigator.h"
+#include "shell/FindBar.h"
 #include "shell/formWeb.h"
 
 #include <QComboBox>
@@ -66,6 +68,7 @@ private:
     void BuildLeftColumn(QWidget* parent);
     void BuildStatusBar();
     void BuildBoundBoxes();
+    void AddWindowShortcuts();
 
     TfrmWeb& window_;
     QString homePage_;
@@ -92,9 +95,18 @@ TMainWindowControls TMainWindowBuilder::Build(QWidget& browser)
     leftColumn->setFixedWidth(LeftColumnWidth);
     BuildLeftColumn(leftColumn);
     body->addWidget(leftColumn);
-    body->addWidget(&browser, 1);
+    auto* pageColumn = new QVBoxLayout;
+    pageColumn->setSpacing(0);
+    pageColumn->addWidget(&browser, 1);
+    controls_.findBar =
+        new TFindBar([&browser](const QString& text, bool backward,
+                                const TFindDone& done) { FindInPage(browser, text, backward, done); },
+                     central);
+    pageColumn->addWidget(controls_.findBar);
+    body->addLayout(pageColumn, 1);
     BuildStatusBar();
     BuildBoundBoxes();
+    AddWindowShortcuts();
     return controls_;
 }
 
@@ -106,6 +118,22 @@ void TMainWindowBuilder::BuildStatusBar()
     controls_.statusPanel->setObjectName(QStringLiteral("StatusBar1Panel0"));
     controls_.statusBar1->addWidget(controls_.statusPanel, 1);
     window_.setStatusBar(controls_.statusBar1);
+}
+
+// Keys of commands that have no menu entry of their own.
+void TMainWindowBuilder::AddWindowShortcuts()
+{
+    auto addShortcut = [this](const char* name, const QList<QKeySequence>& keys, void (TfrmWeb::*handler)()) {
+        auto* action = new QAction(&window_);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        window_.addAction(action);
+        QObject::connect(action, &QAction::triggered, &window_, handler);
+    };
+    addShortcut("FocusAddress", {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::ALT | Qt::Key_D)},
+                &TfrmWeb::FocusAddressBox);
+    addShortcut("GoHome", {QKeySequence(Qt::ALT | Qt::Key_Home)}, &TfrmWeb::LinksImagesClick);
+    addShortcut("FindInPage", {QKeySequence(Qt::CTRL | Qt::Key_F)}, &TfrmWeb::FindInPageClick);
 }
 
 void TMainWindowBuilder::BuildBoundBoxes()
@@ -126,8 +154,9 @@ void TMainWindowBuilder::BuildMenus()
     QMenu* file = window_.menuBar()->addMenu(QStringLiteral("File"));
     QObject::connect(AddEntry(file, "PrintPreview", QStringLiteral("Print Preview")), &QAction::triggered,
                      &window_, &TfrmWeb::PrintPreviewClick);
-    QObject::connect(AddEntry(file, "Print1", QStringLiteral("Print")), &QAction::triggered, &window_,
-                     &TfrmWeb::Print1Click);
+    QAction* print1 = AddEntry(file, "Print1", QStringLiteral("Print"));
+    print1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    QObject::connect(print1, &QAction::triggered, &window_, &TfrmWeb::Print1Click);
     file->addSeparator();
     QObject::connect(AddEntry(file, "SaveAs1", QStringLiteral("Save As")), &QAction::triggered, &window_,
                      &TfrmWeb::SaveAs1Click);
@@ -161,16 +190,18 @@ void TMainWindowBuilder::BuildMenus()
     QObject::connect(bookmark, &QAction::triggered, bookmark, [bookmark] { bookmark->setChecked(true); });
     QObject::connect(bookmark, &QAction::triggered, &window_, &TfrmWeb::Bookmark1Click);
     view->addSeparator();
-    QObject::connect(AddEntry(view, "Stop1", QStringLiteral("Stop")), &QAction::triggered, &window_,
-                     &TfrmWeb::Stop1Click);
-    QObject::connect(AddEntry(view, "Refresh1", QStringLiteral("Refresh")), &QAction::triggered, &window_,
-                     &TfrmWeb::Refresh1Click);
+    QAction* stop1 = AddEntry(view, "Stop1", QStringLiteral("Stop"));
+    stop1->setShortcut(QKeySequence(Qt::Key_Escape));
+    QObject::connect(stop1, &QAction::triggered, &window_, &TfrmWeb::Stop1Click);
+    QAction* refresh1 = AddEntry(view, "Refresh1", QStringLiteral("Refresh"));
+    refresh1->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
+    QObject::connect(refresh1, &QAction::triggered, &window_, &TfrmWeb::Refresh1Click);
 
     QMenu* go = window_.menuBar()->addMenu(QStringLiteral("Go"));
-    QObject::connect(AddEntry(go, "Back1", QStringLiteral("Back")), &QAction::triggered, &window_,
-                     &TfrmWeb::Back1Click);
-    QObject::connect(AddEntry(go, "Forward1", QStringLiteral("Forward")), &QAction::triggered, &window_,
-                     &TfrmWeb::Forward1Click);
+    controls_.back1 = AddEntry(go, "Back1", QStringLiteral("Back"));
+    QObject::connect(controls_.back1, &QAction::triggered, &window_, &TfrmWeb::Back1Click);
+    controls_.forward1 = AddEntry(go, "Forward1", QStringLiteral("Forward"));
+    QObject::connect(controls_.forward1, &QAction::triggered, &window_, &TfrmWeb::Forward1Click);
     go->addSeparator();
     QObject::connect(AddEntry(go, "Properties1", QStringLiteral("Properties")), &QAction::triggered, &window_,
                      &TfrmWeb::Properties1Click);
@@ -237,6 +268,8 @@ void TMainWindowBuilder::BuildBands()
     controls_.urls->setObjectName(QStringLiteral("Urls"));
     controls_.urls->setEditable(true);
     controls_.urls->setInsertPolicy(QComboBox::NoInsert); // the list follows its own rules
+    // Enter navigates to exactly what was typed: no completion may lengthen it.
+    controls_.urls->setCompleter(nullptr);
     controls_.urls->setMaxVisibleItems(8);
     controls_.urls->setMinimumHeight(22);
     // Typed keys reach the box itself, which hands them to its line past any filter of the line.

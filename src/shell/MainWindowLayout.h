@@ -18,12 +18,15 @@ class QWidget;
 namespace quietpane {
 
 class TBookmarkNavigator;
+class TFindBar;
 class TfrmWeb;
 
 // The main window's controls that its handlers reach, owned by the window's widget tree.
 struct TMainWindowControls {
     QAction* toolBarEntry = nullptr;
     QAction* statusBarEntry = nullptr;
+    QAction* back1 = nullptr;
+    QAction* forward1 = nullptr;
     QFrame* coolBar1 = nullptr;
     QToolBar* toolBar1 = nullptr;
     QToolButton* toolPageBack = nullptr;
@@ -32,6 +35,7 @@ struct TMainWindowControls {
     QComboBox* urls = nullptr;
     QToolButton* toolHome = nullptr;
     QProgressBar* progressBar1 = nullptr;
+    TFindBar* findBar = nullptr;
     QStatusBar* statusBar1 = nullptr;
     QLabel* statusPanel = nullptr;
     QPlainTextEdit* memo1 = nullptr;
@@ -46,8 +50,8 @@ struct TMainWindowControls {
 
 // Lays the main window out at its fixed sizes: menus, the band bar (tool bar, address box,
 // links bar), the left column (IP box, bookmark grid and navigator), the browser's widget in the
-// rest, the status bar and the hidden bound boxes; and connects the controls to the window's
-// handlers. The Home button's caption is homePage.
+// rest above the find bar, the status bar and the hidden bound boxes; and connects the controls
+// and the keyboard shortcuts to the window's handlers. The Home button's caption is homePage.
 TMainWindowControls BuildMainWindow(TfrmWeb& window, QWidget& browser, const QString& homePage);
 
 } // namespace quietpane

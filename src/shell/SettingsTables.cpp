@@ -61,7 +61,12 @@ void TSettingsTables::Activate(const QString& connectionName)
     bookmarkBinding_->addMapping(controls_.urls, bookmarkTable_->fieldIndex(QStringLiteral("Bookmark")));
     QObject::connect(controls_.grid->selectionModel(), &QItemSelectionModel::currentRowChanged,
                      bookmarkBinding_.get(), &QDataWidgetMapper::setCurrentModelIndex);
-    bookmarkBinding_->toFirst();
+    // The grid's current row is the bound box's row from the start, so "Delete" acts on it.
+    if (bookmarkTable_->rowCount() > 0)
+        controls_.grid->setCurrentIndex(
+            bookmarkTable_->index(0, bookmarkTable_->fieldIndex(QStringLiteral("Bookmark"))));
+    else
+        bookmarkBinding_->toFirst();
 
     hotKeyTable_ = OpenTable(database, QStringLiteral("HotKeys"), QSqlTableModel::OnManualSubmit);
     hotKeyBinding_ = std::make_unique<QDataWidgetMapper>();

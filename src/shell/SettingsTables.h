@@ -41,6 +41,8 @@ public:
     void Activate(const QString& connectionName);
     void Deactivate();
 
+    const TBoundControls& Bound() const { return controls_; }
+
     // Writes the bound box dbUrls into the current bookmark row (nothing while inactive).
     void SubmitBookmark();
     // Sets the column of the one HotKeys row (created when the table is empty) and writes it.

@@ -14,6 +14,7 @@
 #include "shell/AddressList.h"
 #include "shell/BookmarkNavigator.h"
 #include "shell/BookmarksPanel.h"
+#include "shell/FindBar.h"
 #include "shell/HotKeyPanel.h"
 #include "shell/PageCommands.h"
 #include "shell/SettingsTables.h"
@@ -60,7 +61,8 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     };
     controls_ = BuildMainWindow(*this, *webBrowser1_->Widget(),
                                 setup_.homePage.isEmpty() ? HomePage() : setup_.homePage);
-    connect(controls_.dbGrid1, &QTableView::doubleClicked, this, &TfrmWeb::DBGrid1DblClick);
+    // A double click anywhere in the grid, on a row or below the last one.
+    controls_.dbGrid1->viewport()->installEventFilter(this);
     controls_.dbNavigator1->OnClick = [this](TNavigateBtn button) { DBNavigator1Click(button); };
     tables_ = std::make_unique<TSettingsTables>(
         TBoundControls{controls_.dbGrid1, controls_.dbUrls, controls_.dbHotkey2, controls_.dbHotkey3});
@@ -80,6 +82,7 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     KeepOffTaskBar(*this);
     HideWhenMinimised(*this);
 
+    UpdateTravelButtons();
     RunGuarded([this] { FormCreate(); });
 }
 
@@ -132,6 +135,16 @@ void TfrmWeb::Exit1Click()
 {
     tables_->Deactivate();
     close();
+}
+
+void TfrmWeb::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Shown by the program (at start, or restored): the user types at once.
+    if (!event->spontaneous()) {
+        activateWindow();
+        FocusAddressBox();
+    }
 }
 
 void TfrmWeb::closeEvent(QCloseEvent* event)
@@ -207,6 +220,20 @@ void TfrmWeb::SetAddressLines(const QStringList& lines)
     controls_.urls->setEditText(text);
 }
 
+bool TfrmWeb::AddressAboutToBeReplaced() const
+{
+    const QLineEdit* line = controls_.urls->lineEdit();
+    return (controls_.urls->hasFocus() || line->hasFocus()) && line->hasSelectedText() &&
+           line->selectedText() == line->text();
+}
+
+void TfrmWeb::ShowAddress(const QString& address, bool replacing)
+{
+    controls_.urls->setEditText(address);
+    if (replacing)
+        controls_.urls->lineEdit()->selectAll();
+}
+
 void TfrmWeb::NavigateToAddress()
 {
     ShowBusy(true);
@@ -259,14 +286,16 @@ void TfrmWeb::WebBrowser1BeforeNavigate2(const QString& url, bool topLevel)
     // nor replaces the page's address.
     if (!topLevel)
         return;
+    const bool replacing = AddressAboutToBeReplaced();
     history_.Visit(url);
+    UpdateTravelButtons();
     if (typedNavigation_) {
         typedNavigation_ = false;
         QStringList lines = AddressLines();
         PutTypedAddressFirst(lines, url);
         SetAddressLines(lines);
     }
-    controls_.urls->setEditText(url);
+    ShowAddress(url, replacing);
     controls_.statusPanel->setText(url);
 }
 
@@ -274,8 +303,9 @@ void TfrmWeb::WebBrowser1TitleChange(const QString& text)
 {
     setWindowTitle(text);
     const QString location = webBrowser1_->LocationURL();
+    const bool replacing = AddressAboutToBeReplaced();
     AddToAddressList(location);
-    controls_.urls->setEditText(location);
+    ShowAddress(location, replacing);
 }
 
 void TfrmWeb::WebBrowser1StatusTextChange(const QString& text)
@@ -290,6 +320,7 @@ void TfrmWeb::WebBrowser1ProgressChange(int progress, int progressMax)
 
 void TfrmWeb::HotKeys1Click()
 {
+    panel1_->ShowCurrentHotKeys();
     panel1_->show();
     panel1_->raise();
 }
@@ -316,9 +347,10 @@ void TfrmWeb::bDeleteClick()
 
 void TfrmWeb::HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t)
 {
-    if (hotKey == StrToInt(controls_.dbHotkey2->text()))
+    if (hotKey == StrToInt(controls_.dbHotkey2->text())) {
         ShowInFront(*this);
-    else if (hotKey == StrToInt(controls_.dbHotkey3->text()))
+        FocusAddressBox();
+    } else if (hotKey == StrToInt(controls_.dbHotkey3->text()))
         hide();
 }
 
@@ -373,6 +405,28 @@ void TfrmWeb::SaveScreentoFile1Click()
     SaveScreenToFile(this, screenFolder_);
 }
 
+void TfrmWeb::UpdateTravelButtons()
+{
+    const int index = history_.Index();
+    const bool back = index > 0;
+    const bool forward = index >= 0 && index < history_.Entries().size() - 1;
+    controls_.back1->setEnabled(back);
+    controls_.toolPageBack->setEnabled(back);
+    controls_.forward1->setEnabled(forward);
+    controls_.toolPageForward->setEnabled(forward);
+}
+
+void TfrmWeb::FocusAddressBox()
+{
+    controls_.urls->setFocus(Qt::ShortcutFocusReason);
+    controls_.urls->lineEdit()->selectAll();
+}
+
+void TfrmWeb::FindInPageClick()
+{
+    controls_.findBar->Open();
+}
+
 void TfrmWeb::keyPressEvent(QKeyEvent* event)
 {
     if (event->modifiers() == Qt::AltModifier && event->key() == Qt::Key_Right) {
@@ -396,6 +450,10 @@ bool TfrmWeb::eventFilter(QObject* watched, QEvent* event)
             NavigateToAddress();
             return true;
         }
+    }
+    if (watched == controls_.dbGrid1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        DBGrid1DblClick();
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }

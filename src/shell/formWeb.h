@@ -87,6 +87,10 @@ public:
     void Properties1Click();
     void SaveScreentoFile1Click();
     void ExecuteBrowserCommand(int command, int option);
+    // Ctrl+L, Alt+D: the keyboard focus in the address box with its text selected.
+    void FocusAddressBox();
+    // Ctrl+F: the find bar under the page.
+    void FindInPageClick();
 
     // Helpers the other commands share.
     void ShowBusy(bool busy);
@@ -97,12 +101,19 @@ protected:
     void keyPressEvent(QKeyEvent* event) override; // FormKeyDown
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();
     void FormDestroy();
     QStringList AddressLines() const;
     void SetAddressLines(const QStringList& lines);
+    // A box the user is about to overwrite (focused, its text all selected) is left so when a
+    // page event puts an address into it: typing then replaces the new address.
+    bool AddressAboutToBeReplaced() const;
+    void ShowAddress(const QString& address, bool replacing);
+    // Back and Forward are enabled exactly when History has an entry that way.
+    void UpdateTravelButtons();
 
     TfrmWebSetup setup_;
     UserRegistry userRegistry_;
