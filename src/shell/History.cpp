@@ -19,6 +19,8 @@ int THistory::IndexOf(const QString& url) const
 
 void THistory::Visit(const QString& url)
 {
+    addedByVisitBefore_ = addedByLastVisit_;
+    addedByLastVisit_ = -1;
     const int known = IndexOf(url);
     if (known >= 0) {
         index_ = known;
@@ -28,6 +30,20 @@ void THistory::Visit(const QString& url)
         entries_.erase(entries_.begin() + index_ + 1, entries_.end());
     entries_.append(url);
     index_ = static_cast<int>(entries_.size()) - 1;
+    addedByLastVisit_ = index_;
+}
+
+void THistory::Redirected(const QString& url)
+{
+    if (index_ < 0 || QString::compare(entries_[index_], url, Qt::CaseInsensitive) != 0 ||
+        addedByVisitBefore_ < 0 || addedByVisitBefore_ == index_)
+        return;
+    entries_.removeAt(addedByVisitBefore_);
+    if (addedByVisitBefore_ < index_)
+        --index_;
+    if (addedByLastVisit_ > addedByVisitBefore_)
+        --addedByLastVisit_;
+    addedByVisitBefore_ = -1;
 }
 
 const QString& THistory::At(int index) const

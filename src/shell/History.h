@@ -26,6 +26,11 @@ public:
     void Visit(const QString& url);
     int IndexOf(const QString& url) const;
 
+    // The server redirected the navigation to url, which has just been visited: the address it
+    // was redirected from is no page of its own, so the entry its visit added (if it added one)
+    // leaves the list. Nothing when url is not the current entry.
+    void Redirected(const QString& url);
+
     // The address one step back or forward; EListError when there is none.
     const QString& BackAddress() const { return At(index_ - 1); }
     const QString& ForwardAddress() const { return At(index_ + 1); }
@@ -35,6 +40,9 @@ private:
 
     QStringList entries_;
     int index_ = -1;
+    // The entries the last visit and the one before it added; -1 for a visit that added none.
+    int addedByLastVisit_ = -1;
+    int addedByVisitBefore_ = -1;
 };
 
 } // namespace quietpane

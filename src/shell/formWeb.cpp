@@ -10,6 +10,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsDatabase.h"
 #include "platform/WebEngineBrowser.h"
+#include "platform/WebEngineRedirects.h"
 #include "platform/WindowHiding.h"
 #include "shell/AddressList.h"
 #include "shell/BookmarkNavigator.h"
@@ -59,6 +60,12 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     webBrowser1_->OnProgressChange = [this](int progress, int progressMax) {
         WebBrowser1ProgressChange(progress, progressMax);
     };
+    // A redirect reaches the history as a navigation of its own first; it then takes the place
+    // of the address it came from.
+    WatchServerRedirects(*webBrowser1_->Widget(), [this](const QString& url) {
+        history_.Redirected(url);
+        UpdateTravelButtons();
+    });
     controls_ = BuildMainWindow(*this, *webBrowser1_->Widget(),
                                 setup_.homePage.isEmpty() ? HomePage() : setup_.homePage);
     // A double click anywhere in the grid, on a row or below the last one.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using quietpane::EListError;
 using quietpane::THistory;
 
@@ -53,6 +55,34 @@ TEST(History, AddressesDifferingOnlyInLetterCaseAreOneEntry)
     history.Visit("HTTP://example.org/page");
     EXPECT_EQ(history.Index(), 1);
     EXPECT_EQ(history.Entries().size(), 3);
+}
+
+TEST(History, RedirectLeavesOnlyTheAddressRedirectedTo)
+{
+    struct Case {
+        QStringList visits; // the last one is where the server redirected the one before
+        QStringList entries;
+        int index;
+    };
+    const std::vector<Case> cases{
+        {{"http://h/", "http://a/", "http://a2/"}, {"http://h/", "http://a2/"}, 1},
+        // To a known address: the new entry goes, the known one becomes current.
+        {{"http://h/", "http://b/", "http://a/", "http://b/"}, {"http://h/", "http://b/"}, 1},
+        // From a known address: nothing was added, so nothing goes.
+        {{"http://h/", "http://a/", "http://h/", "http://c/"}, {"http://h/", "http://c/"}, 1},
+    };
+    for (const Case& c : cases) {
+        THistory history;
+        for (const QString& visit : c.visits)
+            history.Visit(visit);
+        history.Redirected(c.visits.last());
+        EXPECT_EQ(history.Entries(), c.entries) << c.visits.join(' ').toStdString();
+        EXPECT_EQ(history.Index(), c.index) << c.visits.join(' ').toStdString();
+    }
+    // A report for another address than the current one changes nothing.
+    THistory history = Visited({"http://h/", "http://a/"});
+    history.Redirected("http://other/");
+    EXPECT_EQ(history.Entries().size(), 2);
 }
 
 TEST(History, StepsOutsideTheListRaiseTheIndexError)
