@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Idle cost: the CPU that a shown, idle Quietpane takes (the program and its web engine
 # processes), beside a bare Qt 6 QWebEngineView window showing the same static page, over the
-# same span in one session of Xvfb + openbox. Quietpane is measured twice: with the keyboard
-# focus in the page, and with the caret left in the address box after Return.
+# same span in one session of Xvfb + openbox. Quietpane is measured twice: right after the
+# address was typed and Return pressed, and after a click into the page.
 #   bench/idle.sh [BUILD_FOLDER]      (span: QUIETPANE_IDLE_SECONDS, default 30)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -125,7 +125,7 @@ xdotool key --window "$window" ctrl+l
 xdotool type --delay 10 "$url"
 xdotool key Return
 wait_for_title "$window" "Idle page"
-measure "Quietpane, caret left in the address box" "$program"
+measure "Quietpane, after Return in the address box" "$program"
 # A click into the page, as a reader does.
 eval "$(xdotool getwindowgeometry --shell "$window")"
 xdotool mousemove --window "$window" $((WIDTH / 2 + 100)) $((HEIGHT / 2)) click 1

@@ -253,6 +253,11 @@ void TMainWindowBuilder::BuildBands()
     controls_.lbCounter = new QLabel(QStringLiteral("lbCounter"), controls_.toolBar1);
     controls_.lbCounter->setObjectName(QStringLiteral("lbCounter"));
     SetBoldCaption(controls_.lbCounter, nullptr);
+    // A size of its own, wide enough for years of hours: a new text each second then repaints the
+    // label alone instead of laying the tool bar out again.
+    controls_.lbCounter->setFixedSize(
+        controls_.lbCounter->fontMetrics().horizontalAdvance(QStringLiteral("99999:59:59")) + 4,
+        controls_.lbCounter->sizeHint().height());
     controls_.toolBar1->addWidget(controls_.lbCounter);
     QObject::connect(controls_.toolPageBack, &QToolButton::clicked, &window_, &TfrmWeb::Back1Click);
     QObject::connect(controls_.toolPageForward, &QToolButton::clicked, &window_, &TfrmWeb::Forward1Click);

@@ -11,6 +11,7 @@
 #include "platform/SettingsDatabase.h"
 #include "platform/WebEngineBrowser.h"
 #include "platform/WebEngineRedirects.h"
+#include "platform/WindowComposition.h"
 #include "platform/WindowHiding.h"
 #include "shell/AddressList.h"
 #include "shell/BookmarkNavigator.h"
@@ -49,6 +50,7 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     setFont(WindowFont());
     idAntiFreeze1_.MessagePump = PumpQtEvents;
 
+    ChooseWindowComposition();
     // Created on the window, the browser's widget is placed into the layout by the builder.
     webBrowser1_ =
         setup_.createBrowser ? setup_.createBrowser(this) : std::make_unique<TWebEngineBrowser>(this);
@@ -449,12 +451,14 @@ void TfrmWeb::keyPressEvent(QKeyEvent* event)
 
 bool TfrmWeb::eventFilter(QObject* watched, QEvent* event)
 {
-    // UrlsKeyDown: Enter in the address box navigates; every other key is the box's.
+    // UrlsKeyDown: Enter in the address box navigates; every other key is the box's. The page
+    // takes the keyboard then, as the reader turns to it (and no caret blinks on in the box).
     if ((watched == controls_.urls || watched == controls_.urls->lineEdit()) &&
         event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             NavigateToAddress();
+            webBrowser1_->Widget()->setFocus(Qt::OtherFocusReason);
             return true;
         }
     }

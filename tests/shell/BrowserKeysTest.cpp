@@ -142,7 +142,7 @@ TEST_F(BrowserKeysTest, F5AndCtrlRReloadAndEscapeStopsALoadingPage)
     // A server that takes the request and never answers keeps the page loading.
     LoopbackServer silent([](int connection) { ReceiveAll(connection); });
     bool started = false, finished = false, succeeded = true;
-    QObject::connect(view, &QWebEngineView::loadStarted, window.get(), [&] { started = true; });
+    QObject::connect(view, &QWebEngineView::loadProgress, window.get(), [&] { started = true; });
     QObject::connect(view, &QWebEngineView::loadFinished, window.get(), [&](bool ok) {
         finished = true;
         succeeded = ok;

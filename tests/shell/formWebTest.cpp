@@ -314,6 +314,7 @@ TEST_F(FrmWebTest, EnterInTheAddressBoxNavigatesAndFramesLeaveTheHistoryAlone)
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(Urls(*window), &enter);
     EXPECT_EQ(window->History().Entries().last(), "http://entered/");
+    EXPECT_EQ(window->focusWidget(), browser->Widget()); // the page takes the keyboard
     browser->OnBeforeNavigate2("http://entered/frame.html", false);
     EXPECT_EQ(window->History().Entries().last(), "http://entered/");
     EXPECT_EQ(Urls(*window)->currentText(), "http://entered/");
