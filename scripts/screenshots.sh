@@ -132,7 +132,8 @@ xdotool key Return
 sleep 0.5
 
 click "${go_menu[@]}"
-xdotool key Down Down Down Return
+# "Properties" is the last entry; Back and Forward above it may be disabled and skipped.
+xdotool key Up Return
 shot page-properties 2
 xdotool key Return
 sleep 0.5

@@ -76,6 +76,10 @@ THotKeyManager::TSplitShortCut THotKeyManager::SplitShortCut(TShortCut hotKey)
 
 uint16_t THotKeyManager::AddHotKey(TShortCut hotKey)
 {
+    // While suspended, the system no longer sees this program's own combinations as taken.
+    if (Suspended && IsHotKeyRegistered(hotKey)) {
+        return 0;
+    }
     const TSplitShortCut split = SplitShortCut(hotKey);
     const uint16_t id = GlobalAddAtom("HotKeyManagerHotKey" + std::to_string(hotKey));
     if (id == 0) {
@@ -85,13 +89,16 @@ uint16_t THotKeyManager::AddHotKey(TShortCut hotKey)
         GlobalDeleteAtom(id);
         return 0;
     }
+    if (Suspended) {
+        System.UnregisterHotKey(id); // checked free; grabbed with the others on resuming
+    }
     Entries.push_back(std::make_unique<TEntry>(TEntry{hotKey, id}));
     return id;
 }
 
 bool THotKeyManager::UnregisterEntry(const TEntry& entry)
 {
-    const bool ok = System.UnregisterHotKey(entry.id);
+    const bool ok = Suspended || System.UnregisterHotKey(entry.id);
     GlobalDeleteAtom(entry.id);
     return ok;
 }
@@ -124,6 +131,34 @@ bool THotKeyManager::IsHotKeyRegistered(TShortCut hotKey) const
         }
     }
     return false;
+}
+
+void THotKeyManager::SuspendHotKeys()
+{
+    if (Suspended) {
+        return;
+    }
+    for (const auto& entry : Entries) {
+        System.UnregisterHotKey(entry->id);
+    }
+    Suspended = true;
+}
+
+void THotKeyManager::ResumeHotKeys()
+{
+    if (!Suspended) {
+        return;
+    }
+    Suspended = false;
+    for (auto entry = Entries.begin(); entry != Entries.end();) {
+        const TSplitShortCut split = SplitShortCut((*entry)->hotKey);
+        if (System.RegisterHotKey((*entry)->id, split.modifiers, split.virtualKey)) {
+            ++entry;
+        } else {
+            GlobalDeleteAtom((*entry)->id);
+            entry = Entries.erase(entry);
+        }
+    }
 }
 
 bool THotKeyManager::ApplicationWindowProc(const QByteArray& eventType, void* message)

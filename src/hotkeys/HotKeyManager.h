@@ -42,6 +42,13 @@ public:
     void ClearHotKeys();
     bool IsHotKeyRegistered(TShortCut hotKey) const;
 
+    // Lets the keys of every registered combination through to the focused window (for a
+    // recorder to take them) until ResumeHotKeys grabs them again; the registrations, their ids
+    // and IsHotKeyRegistered stay. A combination that someone else grabbed meanwhile is dropped.
+    void SuspendHotKeys();
+    void ResumeHotKeys();
+    bool HotKeysSuspended() const { return Suspended; }
+
     struct TSplitShortCut {
         uint16_t virtualKey = 0;
         uint16_t modifiers = 0; // MOD_ALT, MOD_CONTROL, MOD_SHIFT
@@ -71,6 +78,7 @@ private:
     SystemHotKeys& System;
     std::vector<std::unique_ptr<TEntry>> Entries;
     std::unique_ptr<QAbstractNativeEventFilter> HookProcInstance;
+    bool Suspended = false;
 };
 
 } // namespace quietpane

@@ -1,7 +1,7 @@
 #include "shell/BookmarkNavigator.h"
 
 #include "platform/MessageBoxes.h"
-#include "platform/SettingsDatabase.h"
+#include "shell/SettingsTables.h"
 
 #include <QHBoxLayout>
 #include <QSqlError>
@@ -86,7 +86,7 @@ void TBookmarkNavigator::Insert()
     Post();
     const int row = model->rowCount();
     if (!model->insertRow(row))
-        throw EDatabaseError(model->lastError().text().toStdString());
+        ThrowDatabaseError(model->lastError());
     grid_.setCurrentIndex(model->index(row, model->fieldIndex(QStringLiteral("Bookmark"))));
 }
 
@@ -98,11 +98,9 @@ void TBookmarkNavigator::Delete()
         return;
     if (!MessageBoxes().Confirm(QStringLiteral("Delete record?")))
         return;
-    if (!model->removeRow(current.row()) || !model->submitAll()) {
-        const QString reason = model->lastError().text();
-        model->revertAll();
-        throw EDatabaseError(reason.toStdString());
-    }
+    if (!model->removeRow(current.row()))
+        ThrowDatabaseError(model->lastError());
+    SubmitOrThrow(*model);
     // The table keeps a blank line for a deleted row until it is read again.
     ReadAgain(*model, current.row(), current.column());
 }
@@ -113,11 +111,7 @@ void TBookmarkNavigator::Post()
     if (!model || !model->isDirty())
         return;
     const QModelIndex current = grid_.currentIndex();
-    if (!model->submitAll()) {
-        const QString reason = model->lastError().text();
-        model->revertAll();
-        throw EDatabaseError(reason.toStdString());
-    }
+    SubmitOrThrow(*model);
     // Read back, so a new row carries the key the database gave it and can be edited later.
     if (current.isValid())
         ReadAgain(*model, current.row(), current.column());
@@ -126,7 +120,7 @@ void TBookmarkNavigator::Post()
 void TBookmarkNavigator::ReadAgain(QSqlTableModel& model, int row, int column)
 {
     if (!model.select())
-        throw EDatabaseError(model.lastError().text().toStdString());
+        ThrowDatabaseError(model.lastError());
     if (model.rowCount() > 0)
         grid_.setCurrentIndex(model.index(std::min(row, model.rowCount() - 1), column));
 }

@@ -35,6 +35,17 @@ public:
     }
 };
 
+// The ID column belongs to the database: shown (at width 0) but never edited.
+class ReadOnlyCell final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget*, const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        return nullptr;
+    }
+};
+
 } // namespace
 
 QString BookmarkText(const QString& address)
@@ -59,6 +70,10 @@ void DressBookmarkGrid(QTableView& grid, const QSqlTableModel& table)
     grid.verticalHeader()->hide();
     grid.verticalHeader()->setDefaultSectionSize(grid.fontMetrics().height() + 4);
     grid.setItemDelegateForColumn(bookmark, new BookmarkCellEditor(&grid));
+    grid.setItemDelegateForColumn(id, new ReadOnlyCell(&grid));
+    // A double click opens the bookmark, so it must not open a cell editor too (neither at once
+    // nor as the delayed edit of a click on the selected cell); F2 or typing edits in place.
+    grid.setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     // Colours through the palette: a style sheet would cut the grid off from the window's font.
     QPalette colours = grid.palette();
     colours.setColor(QPalette::Base, GridGrey);

@@ -5,32 +5,20 @@
 #include "platform/BrowserControl.h"
 #include "platform/Registry.h"
 #include "shell/History.h"
+#include "shell/MainWindowLayout.h"
 
 #include <QMainWindow>
+
+class QTimer;
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 
-class QAction;
-class QComboBox;
-class QDataWidgetMapper;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QPlainTextEdit;
-class QProgressBar;
-class QSqlTableModel;
-class QTableView;
-class QTimer;
-class QToolBar;
-class QToolButton;
-
 namespace quietpane {
 
-class TBookmarkNavigator;
-class THotKeyRecorder;
+class THotKeyPanel;
+class TSettingsTables;
 enum class TNavigateBtn;
 
 // What the main window takes from its surroundings; every empty member means the real thing.
@@ -99,6 +87,10 @@ public:
     void Properties1Click();
     void SaveScreentoFile1Click();
     void ExecuteBrowserCommand(int command, int option);
+    // Ctrl+L, Alt+D: the keyboard focus in the address box with its text selected.
+    void FocusAddressBox();
+    // Ctrl+F: the find bar under the page.
+    void FindInPageClick();
 
     // Helpers the other commands share.
     void ShowBusy(bool busy);
@@ -109,20 +101,19 @@ protected:
     void keyPressEvent(QKeyEvent* event) override; // FormKeyDown
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();
     void FormDestroy();
-    void BuildMenus();
-    void BuildBands();
-    void BuildLeftColumn(QWidget* parent);
-    void BuildHotKeyPanel();
-    void ActivateTables();
-    void DeactivateTables();
-    void AssignHotKey(const QString& column);
-    void StoreHotKey(const QString& column, TShortCut hotKey);
     QStringList AddressLines() const;
     void SetAddressLines(const QStringList& lines);
+    // A box the user is about to overwrite (focused, its text all selected) is left so when a
+    // page event puts an address into it: typing then replaces the new address.
+    bool AddressAboutToBeReplaced() const;
+    void ShowAddress(const QString& address, bool replacing);
+    // Back and Forward are enabled exactly when History has an entry that way.
+    void UpdateTravelButtons();
 
     TfrmWebSetup setup_;
     UserRegistry userRegistry_;
@@ -135,44 +126,16 @@ private:
     uint32_t startTick_ = 0;
     QWidget* mailWindow_ = nullptr;
     QWidget* aboutBox_ = nullptr;
-    TShortCut recordedHotKey_ = 0; // the value last taken from the recorder by an assign button
 
-    // Controls, owned by the window's widget tree.
-    QAction* toolBarEntry_ = nullptr;
-    QAction* statusBarEntry_ = nullptr;
-    QFrame* coolBar1_ = nullptr;
-    QToolBar* toolBar1_ = nullptr;
-    QToolButton* toolPageBack_ = nullptr;
-    QToolButton* toolPageForward_ = nullptr;
-    QLabel* lbCounter_ = nullptr;
-    QComboBox* urls_ = nullptr;
-    QToolButton* toolHome_ = nullptr;
-    QProgressBar* progressBar1_ = nullptr;
-    QStatusBar* statusBar1_ = nullptr;
-    QLabel* statusPanel_ = nullptr;
-    QPlainTextEdit* memo1_ = nullptr;
-    QTableView* dbGrid1_ = nullptr;
-    TBookmarkNavigator* dbNavigator1_ = nullptr;
-    QToolButton* speedButton1_ = nullptr;
-    QToolButton* speedButton2_ = nullptr;
-    QLineEdit* dbUrls_ = nullptr;
-    QLineEdit* dbHotkey2_ = nullptr;
-    QLineEdit* dbHotkey3_ = nullptr;
+    TMainWindowControls controls_;
     QTimer* timer1_ = nullptr;
-    QFrame* panel1_ = nullptr;
-    THotKeyRecorder* hotKey1_ = nullptr;
-    QListWidget* listBox1_ = nullptr;
-
-    // Tables: Bookmark feeds the grid and dbUrls, HotKeys the two hotkey boxes.
-    QSqlTableModel* bookmarkTable_ = nullptr;
-    QSqlTableModel* hotKeyTable_ = nullptr;
-    QDataWidgetMapper* bookmarkBinding_ = nullptr;
-    QDataWidgetMapper* hotKeyBinding_ = nullptr;
+    THotKeyPanel* panel1_ = nullptr;
 
     // Keeps every window responsive while a network call of the program waits.
     TIdAntiFreeze idAntiFreeze1_;
     std::unique_ptr<THotKeyManager> hotKeyManager_;
     std::unique_ptr<TBrowserControl> webBrowser1_;
+    std::unique_ptr<TSettingsTables> tables_;
 };
 
 } // namespace quietpane

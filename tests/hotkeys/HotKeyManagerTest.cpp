@@ -189,6 +189,31 @@ TEST_F(HotKeyManagerTest, FailedUnregisteringStillDropsTheEntryAndItsAtomUse)
     EXPECT_EQ(GlobalAtoms().UseCount(id), 0);
 }
 
+TEST_F(HotKeyManagerTest, SuspendedHotKeysAreLetGoAndGrabbedAgainUnderTheirIds)
+{
+    const uint16_t hide = manager->AddHotKey(ctrlAltH);
+    const uint16_t restore = manager->AddHotKey(ctrlAltO);
+    manager->SuspendHotKeys();
+    EXPECT_TRUE(system.held.empty());
+    EXPECT_TRUE(manager->IsHotKeyRegistered(ctrlAltH));
+    // Its own combinations still count as taken; a new one is checked free but not held yet.
+    EXPECT_EQ(manager->AddHotKey(ctrlAltH), 0);
+    const TShortCut ctrlAltK = scCtrl | scAlt | 'K';
+    const uint16_t added = manager->AddHotKey(ctrlAltK);
+    EXPECT_NE(added, 0);
+    EXPECT_TRUE(system.held.empty());
+    // Another program takes Ctrl+Alt+O meanwhile: it is dropped on resuming.
+    system.heldElsewhere.insert(static_cast<uint32_t>(MOD_CONTROL | MOD_ALT) << 16 | 0x4F);
+
+    manager->ResumeHotKeys();
+    EXPECT_EQ(system.ids.count(hide), 1u);
+    EXPECT_EQ(system.ids.count(added), 1u);
+    EXPECT_EQ(system.ids.count(restore), 0u);
+    EXPECT_FALSE(manager->IsHotKeyRegistered(ctrlAltO));
+    EXPECT_EQ(AtomOf(ctrlAltO), 0);
+    EXPECT_FALSE(manager->HotKeysSuspended());
+}
+
 TEST_F(HotKeyManagerTest, ClearHotKeysUnregistersFromLastToFirst)
 {
     const uint16_t first = manager->AddHotKey(ctrlAltO);

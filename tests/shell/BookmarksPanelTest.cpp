@@ -112,10 +112,10 @@ protected:
         window->NavigateToAddress();
     }
 
-    void DoubleClick(int row)
+    void DoubleClick(int row) { DoubleClickAt(grid->visualRect(Cell(row)).center()); }
+    void DoubleClickAt(QPoint where)
     {
         QWidget* viewport = grid->viewport();
-        const QPoint where = grid->visualRect(Cell(row)).center();
         auto send = [&](QEvent::Type type, Qt::MouseButtons buttons) {
             QMouseEvent event(type, where, viewport->mapToGlobal(where), Qt::LeftButton, buttons,
                               Qt::NoModifier);
@@ -248,6 +248,39 @@ TEST_F(BookmarksPanelTest, DoubleClickNavigatesAndMovesThatAddressToTheTop)
     EXPECT_EQ(AddressLines().value(0), QStringLiteral("http://b.example/"));
     EXPECT_EQ(AddressLines().count(QStringLiteral("http://b.example/")), 1);
     EXPECT_EQ(Urls()->currentText(), QStringLiteral("http://b.example/"));
+}
+
+TEST_F(BookmarksPanelTest, DoubleClickAnywhereOpensTheCurrentBookmarkAndLeavesNoEditorOpen)
+{
+    Add(QStringLiteral("http://a.example/"));
+    Add(QStringLiteral("http://b.example/"));
+    DoubleClick(0);
+    EXPECT_EQ(browser->LocationURL(), QStringLiteral("http://a.example/"));
+    // Below the last row: the current bookmark again.
+    DoubleClickAt(QPoint(20, grid->viewport()->height() - 5));
+    EXPECT_EQ(browser->navigateArguments.size(), 3u); // home, then the two double clicks
+    EXPECT_EQ(browser->LocationURL(), QStringLiteral("http://a.example/"));
+    EXPECT_EQ(grid->viewport()->findChild<QLineEdit*>(), nullptr);
+}
+
+TEST_F(BookmarksPanelTest, IdColumnCannotBeEdited)
+{
+    Add(QStringLiteral("http://a.example/"));
+    const QModelIndex id = grid->model()->index(0, 0);
+    grid->setCurrentIndex(id);
+    grid->edit(id);
+    EXPECT_EQ(grid->viewport()->findChild<QLineEdit*>(), nullptr);
+}
+
+TEST_F(BookmarksPanelTest, ARunStartsOnTheBoundRowSoDeleteRemovesTheBookmarkShown)
+{
+    Add(QStringLiteral("http://a.example/"));
+    Add(QStringLiteral("http://b.example/"));
+    Start();
+    EXPECT_EQ(window->findChild<QLineEdit*>("dbUrls")->text(), QStringLiteral("http://a.example/"));
+    Button("nbDelete")->click();
+    EXPECT_EQ(Stored(), QStringList({QStringLiteral("http://b.example/")}));
+    EXPECT_EQ(window->findChild<QLineEdit*>("dbUrls")->text(), QStringLiteral("http://b.example/"));
 }
 
 TEST_F(BookmarksPanelTest, BookmarksOutliveTheWindow)

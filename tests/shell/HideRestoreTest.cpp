@@ -5,6 +5,7 @@
 #include "platform/GuardedApplication.h"
 #include "platform/X11HotKeys.h"
 #include "shell/formWeb.h"
+#include "support/PageServer.h"
 #include "support/ProgramCopy.h"
 #include "support/ProgramOnX.h"
 #include "support/QtTestSupport.h"
@@ -13,7 +14,9 @@
 #include "support/XApplication.h"
 #include "support/XClient.h"
 
+#include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +69,20 @@ protected:
     bool BecomesHidden() { return run.BecomesHidden(window); }
     bool BecomesShown() { return run.BecomesShown(window); }
     bool OffTheTaskBar() { return run.OffTheTaskBar(window); }
+
+    // Types an address where the keyboard focus is and presses Return; true once the window's
+    // caption is the title of the page, so the typing went to the address box.
+    bool TypedAddressOpens(const std::string& url, const std::string& title)
+    {
+        server.Run({"xdotool", "type", "--delay", "20", url});
+        Press("Return");
+        return Eventually([&] { return WindowName() == title; }, ProgramOnX::ReactionTime);
+    }
+    std::string WindowName() const
+    {
+        const std::string name = server.Run({"xdotool", "getwindowname", std::to_string(window)});
+        return name.substr(0, name.find('\n'));
+    }
     std::string Size() const
     {
         const std::string geometry = server.Run({"xdotool", "getwindowgeometry", std::to_string(window)});
@@ -97,6 +114,23 @@ TEST_F(HideRestoreTest, DeliveredHotKeysHideAndRestoreAlsoWithNumLockAndKeepItOf
         }
     }
     EXPECT_TRUE(program->Running());
+}
+
+TEST_F(HideRestoreTest, TypingGoesToTheAddressBoxAfterStartAndAfterEachRestore)
+{
+    PageServer pages;
+    pages.Write("first.html", "<html><head><title>First typed</title></head><body>1</body></html>");
+    pages.Write("second.html", "<html><head><title>Second typed</title></head><body>2</body></html>");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // The home page's title puts its address into the box: typing starts after it.
+    ASSERT_TRUE(Eventually([&] { return WindowName() != "Quietpane"; }, ProgramOnX::StartTime));
+    EXPECT_TRUE(TypedAddressOpens(pages.Url("first.html"), "First typed")) << WindowName() << copy.Log();
+
+    Press("ctrl+alt+h");
+    ASSERT_TRUE(BecomesHidden());
+    Press("ctrl+alt+o");
+    ASSERT_TRUE(BecomesShown());
+    EXPECT_TRUE(TypedAddressOpens(pages.Url("second.html"), "Second typed")) << WindowName() << copy.Log();
 }
 
 TEST_F(HideRestoreTest, MinimisingHidesAndTheRestoreHotKeyBringsItBackInItsSize)
@@ -150,6 +184,14 @@ protected:
         return std::make_unique<TfrmWeb>(setup);
     }
 
+    // A click of the user's on the middle of one of the window's widgets.
+    void ClickOn(TfrmWeb& window, const QWidget& widget)
+    {
+        const QPoint where = widget.mapTo(&window, widget.rect().center());
+        server.Run({"xdotool", "mousemove", "--window", std::to_string(Id(window)), std::to_string(where.x()),
+                    std::to_string(where.y()), "click", "1"});
+    }
+
     static THotKeyRecorder& Recorder(TfrmWeb& window)
     {
         return *window.findChild<THotKeyRecorder*>("HotKey1");
@@ -194,6 +236,35 @@ TEST_F(HotKeyPanelOnXTest, RecordedCtrlShiftKHidesFromThenOn)
     ASSERT_TRUE(WaitUntil([&] { return observer.ShownAndManaged(Id(*window)); }, 10000));
     server.Run({"xdotool", "key", "ctrl+shift+k"});
     EXPECT_TRUE(WaitUntil([&] { return observer.Withdrawn(Id(*window)); }, 10000));
+}
+
+TEST_F(HotKeyPanelOnXTest, HideKeyCanBeRecordedAsTheRestoreKeyWhileTheRecorderHasTheFocus)
+{
+    auto window = Create();
+    window->show();
+    ASSERT_TRUE(WaitUntil([&] { return observer.ShownAndManaged(Id(*window)); }, 10000));
+    window->HotKeys1Click();
+    THotKeyRecorder& recorder = Recorder(*window);
+    ClickOn(*window, recorder);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.hasFocus(); }, 10000));
+
+    // The program's own grab lets the key through to the recorder instead of hiding the window.
+    server.Run({"xdotool", "key", "ctrl+alt+h"});
+    ASSERT_TRUE(WaitUntil([&] { return recorder.HotKey() == (0x4000 | 0x8000 | 'H'); }, 10000));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(observer.ShownAndManaged(Id(*window)));
+
+    ClickOn(*window, *window->findChild<QPushButton*>("bHotkey2"));
+    ASSERT_TRUE(WaitUntil([&] { return !boxes.warnings.isEmpty(); }, 10000));
+    // Ctrl+Alt+H is still registered as the hide key, and now stored as the restore key too.
+    EXPECT_EQ(boxes.warnings, QStringList({"Ctrl+Alt+H couldn't be assigned to a hotkey."}));
+    EXPECT_EQ(window->findChild<QLabel*>("lbRestoreKey")->text(), "Restores now: Ctrl+Alt+H");
+    EXPECT_EQ(window->findChild<QLabel*>("lbHideKey")->text(), "Hides now: Ctrl+Alt+H");
+
+    // The focus has left the recorder: the program holds its keys again.
+    Connection other = Connect(server);
+    EXPECT_FALSE(GrabAsOtherClient(other.get(), KeyCodeOfKeySym(other.get(), 'h'), CtrlAlt));
+    EXPECT_FALSE(GrabAsOtherClient(other.get(), KeyCodeOfKeySym(other.get(), KeySymO), CtrlAlt));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "support/ShellDoubles.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QWebEngineView>
@@ -75,6 +76,11 @@ protected:
         return QStringLiteral("http://127.0.0.1:%1/%2").arg(port).arg(page);
     }
     QComboBox* Urls() const { return window->findChild<QComboBox*>("Urls"); }
+    std::pair<bool, bool> TravelEnabled() const
+    {
+        return {window->findChild<QAction*>("Back1")->isEnabled(),
+                window->findChild<QAction*>("Forward1")->isEnabled()};
+    }
 
     // The page is shown: the caption and the address box name it.
     ::testing::AssertionResult Shows(const char* title, const char* page)
@@ -115,6 +121,7 @@ TEST_F(WebEngineNavigationTest, TypedLinksBackForwardAndFramesKeepHistoryCaption
 {
     ASSERT_TRUE(Shows("Home", "index.html"));
     EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html")}));
+    EXPECT_EQ(TravelEnabled(), std::make_pair(false, false));
 
     ClickLink();
     ASSERT_TRUE(Shows("Page A", "a.html"));
@@ -136,6 +143,7 @@ TEST_F(WebEngineNavigationTest, TypedLinksBackForwardAndFramesKeepHistoryCaption
     EXPECT_EQ(window->HistoryIndex(), 2);
     EXPECT_EQ(Urls()->currentText(), Url("b.html"));
     EXPECT_EQ(window->windowTitle(), "Page B");
+    EXPECT_EQ(TravelEnabled(), std::make_pair(true, false));
 
     window->Back1Click();
     ASSERT_TRUE(Shows("Page A", "a.html"));
@@ -143,18 +151,37 @@ TEST_F(WebEngineNavigationTest, TypedLinksBackForwardAndFramesKeepHistoryCaption
     window->Back1Click();
     ASSERT_TRUE(Shows("Home", "index.html"));
     EXPECT_EQ(window->HistoryIndex(), 0);
+    EXPECT_EQ(TravelEnabled(), std::make_pair(false, true));
     window->Forward1Click();
     ASSERT_TRUE(Shows("Page A", "a.html"));
     EXPECT_EQ(window->HistoryIndex(), 1);
+    EXPECT_EQ(TravelEnabled(), std::make_pair(true, true));
 
     Urls()->setEditText(Url("c.html"));
     window->NavigateToAddress();
     ASSERT_TRUE(Shows("Page C", "c.html"));
     EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html"), Url("a.html"), Url("c.html")}));
     EXPECT_EQ(window->HistoryIndex(), 2);
+    EXPECT_EQ(TravelEnabled(), std::make_pair(true, false));
     // Typed addresses went to the top of the list, linked ones were appended by their titles;
     // all share the first 24 characters "http://127.0.0.1:PORT/", so only the typed lines remain.
     EXPECT_EQ(Urls()->itemText(0), Url("c.html"));
+}
+
+TEST_F(WebEngineNavigationTest, ServerRedirectIsOneHistoryEntry)
+{
+    ASSERT_TRUE(Shows("Home", "index.html"));
+    // The page server answers a folder's address without its final slash with a redirect to it.
+    std::filesystem::create_directory(pages.Path() / "folder");
+    pages.WriteFile("folder/index.html", "<html><head><title>Folder</title></head><body>F</body></html>");
+    Urls()->setEditText(Url("folder"));
+    window->NavigateToAddress();
+    ASSERT_TRUE(Shows("Folder", "folder/"));
+    EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html"), Url("folder/")}));
+    EXPECT_EQ(window->HistoryIndex(), 1);
+    window->Back1Click();
+    ASSERT_TRUE(Shows("Home", "index.html"));
+    EXPECT_EQ(window->HistoryIndex(), 0);
 }
 
 TEST_F(WebEngineNavigationTest, BackBeyondTheEnginesTravelListIsRefusedByTheEngine)

@@ -3,8 +3,8 @@
 #include "hotkeys/HotKeyRecorder.h"
 #include "platform/SettingsDatabase.h"
 #include "shell/ProgramEntry.h"
-#include "support/ShellDoubles.h"
 #include "support/QtTestSupport.h"
+#include "support/ShellDoubles.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
@@ -26,13 +26,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
+#include <vector>
 
 using namespace quietpane;
 using quietpane::test::FakeBrowser;
-using quietpane::test::RecordingRegistry;
 using quietpane::test::RecordingMessageBoxes;
+using quietpane::test::RecordingRegistry;
 using quietpane::test::TempDir;
 
 namespace {
@@ -207,11 +209,59 @@ TEST_F(FrmWebTest, BackAtTheFirstPageReportsIndexMinusOneAndChangesNothing)
     }
     EXPECT_EQ(window->HistoryIndex(), 0);
     EXPECT_EQ(Urls(*window)->currentText(), H);
-    // Alt+Left delivered to the window: the application's error box tells, the program goes on.
+    EXPECT_THROW(window->Forward1Click(), EListError);
+    // The buttons, the menu entries and Alt+Left can't reach it: they are disabled.
     QKeyEvent altLeft(QEvent::KeyPress, Qt::Key_Left, Qt::AltModifier);
     QCoreApplication::sendEvent(window.get(), &altLeft);
-    EXPECT_EQ(boxes.applicationErrors, QStringList({"List index out of bounds (-1)"}));
-    EXPECT_THROW(window->Forward1Click(), EListError);
+    EXPECT_TRUE(boxes.applicationErrors.isEmpty());
+    EXPECT_EQ(Urls(*window)->currentText(), H);
+}
+
+TEST_F(FrmWebTest, BackAndForwardAreEnabledExactlyWhenHistoryHasAnEntryThatWay)
+{
+    auto window = Create();
+    auto enabled = [&] {
+        const bool back = window->findChild<QAction*>("Back1")->isEnabled();
+        const bool forward = window->findChild<QAction*>("Forward1")->isEnabled();
+        EXPECT_EQ(window->findChild<QToolButton*>("ToolPageBack")->isEnabled(), back);
+        EXPECT_EQ(window->findChild<QToolButton*>("ToolPageForward")->isEnabled(), forward);
+        return std::make_pair(back, forward);
+    };
+    struct Step {
+        std::function<void()> act;
+        bool back, forward;
+    };
+    const std::vector<Step> walk{
+        {[] {}, false, false},
+        {[&] { browser->Open("http://a/"); }, true, false},
+        {[&] { browser->Open("http://b/"); }, true, false},
+        {[&] { window->findChild<QToolButton*>("ToolPageBack")->click(); }, true, true},
+        {[&] { window->findChild<QAction*>("Back1")->trigger(); }, false, true},
+        {[&] { window->findChild<QAction*>("Forward1")->trigger(); }, true, true},
+        {[&] { browser->Open("http://c/"); }, true, false}, // cuts off b
+        {[&] { browser->Open(H); }, false, true},           // a known address: back at the first entry
+    };
+    for (size_t i = 0; i < walk.size(); ++i) {
+        walk[i].act();
+        EXPECT_EQ(enabled(), std::make_pair(walk[i].back, walk[i].forward)) << "step " << i;
+    }
+    EXPECT_TRUE(boxes.applicationErrors.isEmpty());
+}
+
+TEST_F(FrmWebTest, AddressBoxNeverCompletesWhatIsTyped)
+{
+    auto window = Create();
+    window->AddToAddressList("http://www.example.com/a/long/page.html");
+    Urls(*window)->setEditText(QString());
+    QLineEdit* line = Urls(*window)->lineEdit();
+    for (const QChar letter : QStringLiteral("http://www.ex")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(letter));
+        QCoreApplication::sendEvent(line, &press);
+    }
+    EXPECT_EQ(line->text(), "http://www.ex");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(Urls(*window), &enter);
+    EXPECT_EQ(window->History().Entries().last(), "http://www.ex");
 }
 
 TEST_F(FrmWebTest, GoBackRefusedByTheControlLeavesTheHistoryAndTheAddressBoxText)
@@ -264,6 +314,7 @@ TEST_F(FrmWebTest, EnterInTheAddressBoxNavigatesAndFramesLeaveTheHistoryAlone)
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(Urls(*window), &enter);
     EXPECT_EQ(window->History().Entries().last(), "http://entered/");
+    EXPECT_EQ(window->focusWidget(), browser->Widget()); // the page takes the keyboard
     browser->OnBeforeNavigate2("http://entered/frame.html", false);
     EXPECT_EQ(window->History().Entries().last(), "http://entered/");
     EXPECT_EQ(Urls(*window)->currentText(), "http://entered/");
@@ -311,7 +362,7 @@ TEST_F(FrmWebTest, HotKeyPanelShowsItsTextsAtTheirPlaces)
     EXPECT_TRUE(panel->isHidden());
     window->findChild<QPushButton*>("bHotKeys")->click();
     EXPECT_FALSE(panel->isHidden());
-    EXPECT_EQ(panel->geometry(), QRect(352, 112, 217, 313));
+    EXPECT_EQ(panel->geometry(), QRect(352, 112, 217, 349));
     const std::map<QString, std::pair<QString, QPoint>> texts{
         {"Label1", {"Keys pressed to be Hotkey:", {10, 16}}},
         {"Label2", {"Application Hotkeys:", {10, 64}}},
@@ -328,6 +379,10 @@ TEST_F(FrmWebTest, HotKeyPanelShowsItsTextsAtTheirPlaces)
     EXPECT_EQ(panel->findChild<QPushButton*>("bHotkey1")->text(), "Hotkey 01");
     EXPECT_EQ(panel->findChild<QPushButton*>("bHotkey2")->pos(), QPoint(152, 55));
     EXPECT_EQ(panel->findChild<QWidget*>("HotKey1")->geometry(), QRect(10, 32, 121, 19));
+    // Below the texts, the keys in force.
+    EXPECT_EQ(panel->findChild<QLabel*>("lbHideKey")->text(), "Hides now: Ctrl+Alt+H");
+    EXPECT_EQ(panel->findChild<QLabel*>("lbRestoreKey")->text(), "Restores now: Ctrl+Alt+O");
+    EXPECT_LE(panel->findChild<QLabel*>("lbRestoreKey")->geometry().bottom(), panel->height());
     window->bCloseClick();
     EXPECT_TRUE(panel->isHidden());
 }
@@ -356,6 +411,16 @@ TEST_F(FrmWebTest, AssignButtonsWarnAndStoreTheRecordedValueEveryTime)
     EXPECT_EQ(list->item(0)->text(), "Shift+Ctrl+K");
     EXPECT_EQ(recorder->HotKey(), 0);
     EXPECT_EQ(StoredHotKeys(), std::make_pair(QString::number(ShiftCtrlK), QString("49224")));
+    EXPECT_EQ(window->findChild<QLabel*>("lbRestoreKey")->text(), "Restores now: Shift+Ctrl+K");
+
+    // A stored key that no registration holds does nothing: the panel says so.
+    system.taken.insert({MOD_CONTROL | MOD_ALT, 'J'});
+    recorder->SetHotKey(0x4000 | 0x8000 | 'J');
+    window->bHotkey1Click();
+    EXPECT_EQ(window->findChild<QLabel*>("lbHideKey")->text(), "Hides now: Ctrl+Alt+J (not registered)");
+    recorder->Clear();
+    window->bHotkey2Click();
+    EXPECT_EQ(window->findChild<QLabel*>("lbRestoreKey")->text(), "Restores now: none");
 }
 
 TEST_F(FrmWebTest, DeleteUnregistersTheSelectedLineOrWarns)

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "hotkeys/HotKeyManager.h"
+
+#include <QFrame>
+#include <QPointer>
+
+class QLabel;
+class QListWidget;
+
+namespace quietpane {
+
+class THotKeyRecorder;
+class TSettingsTables;
+
+// The floating hotkey panel ("Panel1"): a recorder, the two assign buttons that register the
+// recorded combination and store it as the hide (HotKey3) or restore (HotKey2) setting, and the
+// list of the combinations registered through it in this run, which "Delete" unregisters.
+// While the recorder has the keyboard focus the program's own hotkeys are let through to it, so
+// that a combination in use can be recorded; below, the panel tells which keys hide and restore.
+class THotKeyPanel final : public QFrame {
+public:
+    // Both are borrowed and outlive the panel.
+    THotKeyPanel(THotKeyManager& hotKeyManager, TSettingsTables& tables, QWidget* parent);
+
+    void AssignHideHotKey();    // "Hotkey 01"
+    void AssignRestoreHotKey(); // "Hotkey 02"
+    void DeleteSelected();      // "Delete"
+
+    // The value last taken from the recorder by an assign button.
+    TShortCut RecordedHotKey() const { return recordedHotKey_; }
+
+    // Shows which keys hide and restore now: the stored settings as the bound boxes hold them.
+    void ShowCurrentHotKeys();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void AssignHotKey(const QString& column);
+
+    // Focus leaves the recorder also while the window's widgets are destroyed, after the manager.
+    QPointer<THotKeyManager> hotKeyManager_;
+    TSettingsTables& tables_;
+    TShortCut recordedHotKey_ = 0;
+    THotKeyRecorder* hotKey1_;
+    QListWidget* listBox1_;
+    QLabel* hideKey_;
+    QLabel* restoreKey_;
+};
+
+} // namespace quietpane
