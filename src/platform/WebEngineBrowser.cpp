@@ -72,14 +72,17 @@ private:
 } // namespace
 
 TWebEngineBrowser::TWebEngineBrowser(QWidget* parent)
-    : view_(std::make_unique<QWebEngineView>(parent)), commands_(std::make_unique<TWebEngineCommands>(*view_))
+    : view_(new QWebEngineView(parent)), page_(new TWebEnginePage(*this, view_)),
+      receiver_(std::make_unique<QObject>()),
+      downloads_(std::make_unique<TWebEngineDownloads>(*page_, *this)),
+      commands_(std::make_unique<TWebEngineCommands>(*view_))
 {
     view_->setObjectName(QStringLiteral("WebBrowser1"));
-    view_->setPage(new TWebEnginePage(*this, view_.get()));
-    new TWebEngineDownloads(*view_->page(), *this);
+    view_->setPage(page_);
     new PageWakesAfterWindowShows(*view_);
     SilenceWhileHidden(*view_);
-    QObject::connect(view_.get(), &QWebEngineView::titleChanged, view_.get(), [this](const QString& title) {
+    QObject* receiver = receiver_.get();
+    QObject::connect(view_, &QWebEngineView::titleChanged, receiver, [this](const QString& title) {
         if (OnTitleChange)
             OnTitleChange(title);
     });
@@ -87,25 +90,29 @@ TWebEngineBrowser::TWebEngineBrowser(QWidget* parent)
         if (OnStatusTextChange)
             OnStatusTextChange(text);
     };
-    QObject::connect(view_->page(), &QWebEnginePage::linkHovered, view_.get(), status);
-    QObject::connect(view_.get(), &QWebEngineView::loadStarted, view_.get(),
+    QObject::connect(page_, &QWebEnginePage::linkHovered, receiver, status);
+    QObject::connect(view_, &QWebEngineView::loadStarted, receiver,
                      [status] { status(QStringLiteral("Opening page...")); });
-    QObject::connect(view_.get(), &QWebEngineView::loadProgress, view_.get(), [this](int progress) {
+    QObject::connect(view_, &QWebEngineView::loadProgress, receiver, [this](int progress) {
         if (OnProgressChange)
             OnProgressChange(progress, 100);
     });
-    QObject::connect(view_.get(), &QWebEngineView::loadFinished, view_.get(), [this, status](bool ok) {
+    QObject::connect(view_, &QWebEngineView::loadFinished, receiver, [this, status](bool ok) {
         status(ok ? QStringLiteral("Done") : QStringLiteral("The page could not be loaded"));
         if (OnProgressChange)
             OnProgressChange(-1, 100);
     });
 }
 
-TWebEngineBrowser::~TWebEngineBrowser() = default;
+TWebEngineBrowser::~TWebEngineBrowser()
+{
+    if (page_)
+        page_->Detach();
+}
 
 QWidget* TWebEngineBrowser::Widget()
 {
-    return view_.get();
+    return view_;
 }
 
 void TWebEngineBrowser::Navigate(const QString& url, int, int, int, int)

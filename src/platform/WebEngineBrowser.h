@@ -2,17 +2,23 @@
 
 #include "platform/BrowserControl.h"
 
+#include <QPointer>
+
 #include <memory>
 
+class QObject;
 class QWebEngineView;
 
 namespace quietpane {
 
 class TWebEngineCommands;
+class TWebEngineDownloads;
+class TWebEnginePage;
 
 // The browser control on Qt WebEngine. Every navigation is accepted and reported through
 // OnBeforeNavigate2 as TWebEnginePage tells; a finished load reports progress -1. Downloads ask
-// where to go, and the page is muted while the view is hidden.
+// where to go, and the page is muted while the view is hidden. The view belongs to the parent
+// widget, which must outlive the control; the control cuts the view's ties to it when it goes.
 class TWebEngineBrowser final : public TBrowserControl {
 public:
     explicit TWebEngineBrowser(QWidget* parent);
@@ -29,7 +35,11 @@ public:
     QString LocationURL() const override;
 
 private:
-    std::unique_ptr<QWebEngineView> view_; // a child of the parent widget, destroyed first
+    QWebEngineView* view_;          // owned by the parent widget
+    QPointer<TWebEnginePage> page_; // the view's
+    // The context of every connection that reaches this control: going with it, it ends them.
+    std::unique_ptr<QObject> receiver_;
+    std::unique_ptr<TWebEngineDownloads> downloads_;
     std::unique_ptr<TWebEngineCommands> commands_;
 };
 

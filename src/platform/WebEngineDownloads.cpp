@@ -40,7 +40,7 @@ QString FailureReason(const QWebEngineDownloadRequest& download)
 } // namespace
 
 TWebEngineDownloads::TWebEngineDownloads(QWebEnginePage& page, TBrowserControl& control)
-    : QObject(&page), page_(page), control_(control)
+    : page_(page), control_(control)
 {
     connect(page.profile(), &QWebEngineProfile::downloadRequested, this,
             [this](QWebEngineDownloadRequest* download) {

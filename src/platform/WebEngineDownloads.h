@@ -13,6 +13,7 @@ class TBrowserControl;
 // name the server suggests are proposed), shows its progress through the control's progress
 // and status events, and ends with the file complete on disk or an error box saying why not.
 // Saving the page itself is the page commands' business and is left to them.
+// The page must outlive it.
 class TWebEngineDownloads final : public QObject {
 public:
     TWebEngineDownloads(QWebEnginePage& page, TBrowserControl& control);

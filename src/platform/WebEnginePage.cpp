@@ -13,7 +13,7 @@
 namespace quietpane {
 
 TWebEnginePage::TWebEnginePage(TBrowserControl& control, QObject* parent)
-    : QWebEnginePage(parent), control_(control)
+    : QWebEnginePage(parent), control_(&control)
 {
     // Connected before the view connects to the page, so the navigation is reported before the
     // title of the page it brought.
@@ -41,8 +41,8 @@ TWebEnginePage::TWebEnginePage(TBrowserControl& control, QObject* parent)
 bool TWebEnginePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame)
 {
     if (!isMainFrame) {
-        if (control_.OnBeforeNavigate2)
-            control_.OnBeforeNavigate2(url.toString(), false);
+        if (control_ && control_->OnBeforeNavigate2)
+            control_->OnBeforeNavigate2(url.toString(), false);
         return true;
     }
     // A later request (a redirect, another click) takes the place of one not yet reported.
@@ -59,8 +59,8 @@ void TWebEnginePage::ReportNavigation()
     // The engine asks about the address inside a "view-source:" one; the page shows the whole.
     if (url().scheme() == QLatin1String("view-source") && QUrl(url().path()) == address)
         address = url();
-    if (control_.OnBeforeNavigate2)
-        control_.OnBeforeNavigate2(address.toString(), true);
+    if (control_ && control_->OnBeforeNavigate2)
+        control_->OnBeforeNavigate2(address.toString(), true);
 }
 
 void TWebEnginePage::DropNavigation(const QUrl& url)
@@ -94,8 +94,8 @@ void TWebEnginePage::NewWindowRequested(QWebEngineNewWindowRequest& request)
 
 void TWebEnginePage::triggerAction(WebAction action, bool checked)
 {
-    if (action == SavePage && control_.OnSaveAsRequested) {
-        control_.OnSaveAsRequested();
+    if (action == SavePage && control_ && control_->OnSaveAsRequested) {
+        control_->OnSaveAsRequested();
         return;
     }
     if (action == ViewSource) {

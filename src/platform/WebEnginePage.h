@@ -24,6 +24,9 @@ class TWebEnginePage final : public QWebEnginePage {
 public:
     TWebEnginePage(TBrowserControl& control, QObject* parent);
 
+    // The control is going: from now on nothing is reported.
+    void Detach() { control_ = nullptr; }
+
     void triggerAction(WebAction action, bool checked = false) override;
 
 protected:
@@ -36,7 +39,7 @@ private:
     void NewWindowRequested(QWebEngineNewWindowRequest& request);
     void AskForCredentials(const QUrl& address, QAuthenticator* authenticator, const QString& proxyHost);
 
-    TBrowserControl& control_;
+    TBrowserControl* control_; // null once detached
     std::optional<QUrl> pendingNavigation_; // accepted, not yet known to show a page
 };
 
