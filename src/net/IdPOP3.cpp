@@ -1,5 +1,6 @@
 #include "net/IdPOP3.h"
 
+#include <algorithm>
 #include <climits>
 #include <stdexcept>
 
@@ -9,6 +10,8 @@ namespace {
 
 constexpr int16_t OkCode = 1; // "+OK"
 constexpr int16_t AnyCode = -1;
+// The port whose sessions are TLS from the first byte.
+constexpr int kImplicitTLSPort = 995;
 
 // The text after the first blank, or the whole text when it has none.
 std::string AfterFirstBlank(const std::string& text)
@@ -28,7 +31,15 @@ void TIdPOP3::Connect()
 {
     TIdTCPClient::Connect();
     try {
+        if (Port == kImplicitTLSPort) {
+            StartTLS(Host);
+        }
         ReadReply({OkCode});
+        if (!TLSActive() && OffersSTLS()) {
+            SendCommand("STLS", OkCode);
+            StartTLS(Host);
+        }
+        CheckPasswordMayTravel();
         SendCommand("USER " + UserId, OkCode);
         SendCommand("PASS " + Password, OkCode);
     } catch (...) {
@@ -47,6 +58,19 @@ void TIdPOP3::Disconnect()
         throw;
     }
     DropConnection();
+}
+
+bool TIdPOP3::OffersSTLS()
+{
+    // A server without CAPA answers "-ERR" and lists nothing.
+    if (SendCommand("CAPA", AnyCode) != OkCode) {
+        return false;
+    }
+    std::vector<std::string> capabilities;
+    TIdStringListSink sink(capabilities);
+    CaptureLines(&sink);
+    return std::any_of(capabilities.begin(), capabilities.end(),
+                       [](const std::string& line) { return SameTextNoCase(Trim(line), "STLS"); });
 }
 
 int TIdPOP3::CountMessages()

@@ -27,4 +27,8 @@ public:
     bool FetchMessage(int n, TIdMessage& message);
     bool DeleteMessage(int n);
     bool ResetDeletions();
+
+private:
+    // Asks for the server's capabilities; true when they include STLS.
+    bool OffersSTLS();
 };

@@ -34,6 +34,10 @@ public:
     virtual void SendMail(TIdMessage& message);
 
 protected:
+    // EHLO, or HELO when EHLO is refused; true for EHLO, whose reply then lists the extensions.
+    bool Hello();
+    // Whether the last EHLO reply names the extension.
+    bool OffersExtension(const std::string& keyword) const;
     void ReadAuthMechanisms();
 
 private:
