@@ -10,8 +10,6 @@ namespace {
 
 constexpr int16_t OkCode = 1; // "+OK"
 constexpr int16_t AnyCode = -1;
-// The port whose sessions are TLS from the first byte.
-constexpr int kImplicitTLSPort = 995;
 
 // The text after the first blank, or the whole text when it has none.
 std::string AfterFirstBlank(const std::string& text)
@@ -31,7 +29,7 @@ void TIdPOP3::Connect()
 {
     TIdTCPClient::Connect();
     try {
-        if (Port == kImplicitTLSPort) {
+        if (Port == ImplicitTLSPort) {
             StartTLS(Host);
         }
         ReadReply({OkCode});

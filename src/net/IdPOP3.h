@@ -12,6 +12,9 @@ public:
 
     std::string UserId;
     std::string Password;
+    // A session on this port speaks TLS from the first byte; on any other it asks for TLS when
+    // the server offers it.
+    int ImplicitTLSPort = 995;
 
     void Connect() override;
     void Disconnect() override;

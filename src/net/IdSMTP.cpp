@@ -8,8 +8,6 @@
 namespace {
 
 constexpr int16_t AnyCode = -1;
-// The submission port whose sessions are TLS from the first byte.
-constexpr int kImplicitTLSPort = 465;
 
 } // namespace
 
@@ -32,7 +30,7 @@ void TIdSMTP::Connect()
 {
     TIdTCPClient::Connect();
     try {
-        if (Port == kImplicitTLSPort) {
+        if (Port == ImplicitTLSPort) {
             StartTLS(Host);
         }
         ReadReply({220});

@@ -17,6 +17,9 @@ public:
     TAuthenticationType AuthenticationType = atNone;
     std::string UserId;
     std::string Password;
+    // A session on this port speaks TLS from the first byte; on any other it asks for TLS when
+    // the server offers it.
+    int ImplicitTLSPort = 465;
     // Written as the "X-Mailer" header of each message sent; empty writes none.
     std::string MailAgent;
 
