@@ -156,6 +156,7 @@ void TIdTCPConnection::ClearConnectionState()
     scannedLength_ = 0;
     peerClosed_ = false;
     tls_.reset();
+    endedTls_.reset();
 }
 
 void TIdTCPConnection::CheckPeerClosed(bool raiseIfClosed, bool ignoreBuffer)
@@ -611,6 +612,8 @@ void TIdTCPConnection::EndTLS()
 {
     if (tls_) {
         tls_->Close();
-        tls_.reset();
+        // A handler run while the session waits for the socket may close the connection: the
+        // session lives on until the next connect, so that the wait returns into it.
+        endedTls_ = std::move(tls_);
     }
 }

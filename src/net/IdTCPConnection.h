@@ -237,6 +237,7 @@ private:
     TIdConnectionIntercept* intercept_ = nullptr;
     bool interceptEnabled_ = false;
     std::unique_ptr<TIdSSLSession> tls_;
+    std::unique_ptr<TIdSSLSession> endedTls_;
 };
 
 // A hook that may watch a connection's data. No connection of this program attaches one; the
