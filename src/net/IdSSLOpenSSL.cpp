@@ -16,19 +16,18 @@ namespace {
 // Room for one full TLS record and its overhead, so one receive usually completes a record.
 constexpr std::size_t kChunkSize = 65536;
 
-// OpenSSL's reason for the last failure on this thread, or what the caller knows instead.
-std::string LastOpenSSLError(const std::string& fallback)
+// OpenSSL's reason for the last failure on this thread; empty when it gave none.
+std::string LastOpenSSLReason()
 {
     const unsigned long error = ERR_peek_last_error();
     if (error == 0) {
-        return fallback;
+        return {};
     }
     char text[256];
     ERR_error_string_n(error, text, sizeof text);
     // "error:0A000086:SSL routines::certificate verify failed": the reason is the last field.
     const std::string full = text;
-    const std::size_t colon = full.rfind(':');
-    return colon == std::string::npos ? full : full.substr(colon + 1);
+    return full.substr(full.rfind(':') + 1);
 }
 
 bool IsAddressText(const std::string& name)
@@ -215,7 +214,7 @@ long TIdSSLSession::Feed(int timeoutMs)
 
 void TIdSSLSession::RaiseFailure(const std::string& step) const
 {
-    const std::string reason = LastOpenSSLError("");
+    const std::string reason = LastOpenSSLReason();
     ERR_clear_error();
     throw EIdTLSError(reason.empty() ? step + "." : step + ": " + reason + ".");
 }
