@@ -118,7 +118,7 @@ void TIdSSLSession::Handshake(int timeoutMs)
             RaiseFailure("TLS handshake failed");
         }
         const long fed = Feed(timeoutMs);
-        if (fed == NoData) {
+        if (fed == kNoData) {
             throw EIdTLSError("TLS handshake failed: the server did not answer.");
         }
         if (fed <= 0) {
@@ -203,7 +203,7 @@ long TIdSSLSession::Flush()
 long TIdSSLSession::Feed(int timeoutMs)
 {
     if (!socket_.IsReadable(timeoutMs)) {
-        return NoData;
+        return kNoData;
     }
     const long count = socket_.Receive(chunk_.data(), chunk_.size());
     if (count > 0) {

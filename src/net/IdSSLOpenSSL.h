@@ -41,10 +41,13 @@ struct TIdTLSOptions {
 // Results of Receive and Send follow the socket's: a count, 0 when the peer has closed (or ended
 // the session), -1 on a socket error (its number is the stack's last error). Failures of the
 // protocol itself raise EIdTLSError.
+//
+// Cost: each byte received is copied once from the socket into OpenSSL's buffer and decrypted
+// into the caller's; each byte sent is encrypted into a buffer and sent from there.
 class TIdSSLSession {
 public:
     // Receive found no complete record within the time-out.
-    static constexpr long NoData = -2;
+    static constexpr long kNoData = -2;
 
     // Runs the handshake and checks the certificate against the system's trust store and the
     // peer name. Raises EIdTLSCertificateNotTrusted or EIdTLSError and leaves nothing behind.
@@ -74,7 +77,7 @@ private:
     void Handshake(int timeoutMs);
     // Sends what the engine has written; 1 when all went, else the socket's 0 or -1.
     long Flush();
-    // One receive from the socket into the engine; the count, or 0, -1 or NoData.
+    // One receive from the socket into the engine; the count, or 0, -1 or kNoData.
     long Feed(int timeoutMs);
     [[noreturn]] void RaiseFailure(const std::string& step) const;
 

@@ -258,7 +258,7 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, std::sp
         destination = receiveChunk_;
     }
     long received = ReceiveRaw(destination, timeoutMs);
-    if (received == TIdSSLSession::NoData) {
+    if (received == TIdSSLSession::kNoData) {
         return 0;
     }
     peerClosed_ = received == 0;

@@ -206,7 +206,7 @@ protected:
 
 private:
     // The socket's send and receive, through the TLS session when one is active. ReceiveRaw
-    // returns TIdSSLSession::NoData when no data came within the time-out.
+    // returns TIdSSLSession::kNoData when no data came within the time-out.
     long SendRaw(const char* data, std::size_t count);
     long ReceiveRaw(std::span<char> destination, int timeoutMs);
     bool TLSInputPending() const { return tls_ != nullptr && tls_->HasPendingInput(); }
