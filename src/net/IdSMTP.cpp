@@ -20,9 +20,11 @@ void TIdSMTP::Assign(const TIdSMTP& source)
 {
     AuthenticationType = source.AuthenticationType;
     Host = source.Host;
+    ImplicitTLSPort = source.ImplicitTLSPort;
     MailAgent = source.MailAgent;
     Password = source.Password;
     Port = source.Port;
+    TLSCAFile = source.TLSCAFile;
     UserId = source.UserId;
 }
 

@@ -23,7 +23,8 @@ public:
     // Written as the "X-Mailer" header of each message sent; empty writes none.
     std::string MailAgent;
 
-    // Takes the settings of another client: authentication, host, agent, password, port, user.
+    // Takes the settings of another client: authentication, host, TLS port, agent, password,
+    // port, trusted certificates, user.
     void Assign(const TIdSMTP& source);
 
     // Mechanism names from the last EHLO reply, upper case, each once.
