@@ -121,8 +121,11 @@ void TIdSSLSession::Handshake(int timeoutMs)
         if (fed == kNoData) {
             throw EIdTLSError("TLS handshake failed: the server did not answer.");
         }
-        if (fed <= 0) {
+        if (fed == 0) {
             throw EIdTLSError("TLS handshake failed: the server closed the connection.");
+        }
+        if (fed < 0) {
+            throw EIdTLSError("TLS handshake failed: the connection was lost.");
         }
     }
 }
