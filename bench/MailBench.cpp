@@ -1,5 +1,5 @@
-// Fetching and sending a 20 MB message (one base64 attachment) through real servers, beside
-// Python's poplib/smtplib + email doing the same work in the same run, and the client's peak
+// Fetching (also over TLS) and sending a 20 MB message (one base64 attachment) through real
+// servers, beside Python's poplib/smtplib + email doing the same work in the same run, and the client's peak
 // memory while it fetches a 100 MB attachment.
 #include <benchmark/benchmark.h>
 
@@ -32,6 +32,9 @@ struct Peers {
             const std::string attachment = (folder.Path() / (std::string(name) + ".bin")).string();
             RunProgram({"/usr/bin/python3", PythonPeer, "make", message, attachment, std::to_string(size)});
             mailbox.Deliver(ReadFile(message));
+            if (std::string(name) == "fetch") {
+                tlsMailbox.Deliver(ReadFile(message));
+            }
             messageBytes.push_back(std::filesystem::file_size(message));
             attachments.push_back(attachment);
         }
@@ -39,6 +42,9 @@ struct Peers {
 
     TempDir folder;
     DovecotServer mailbox;
+    TestCertificates certificates;
+    // Requires TLS; message 1 is the one of the plain mailbox.
+    DovecotServer tlsMailbox{certificates.ThisMachine()};
     SmtpServer smtp;
     std::vector<std::uintmax_t> messageBytes;
     std::vector<std::string> attachments;
@@ -59,13 +65,16 @@ void RemoveStoredFiles(const TIdMessage& message)
     }
 }
 
-// Fetches message n and decodes its attachment into a temporary file of the expected size.
-void Fetch(int n, int receiveBufferSize, std::size_t attachmentBytes)
+// Fetches message n and decodes its attachment into a temporary file of the expected size;
+// overTLS from the mailbox that speaks TLS from the first byte.
+void Fetch(int n, int receiveBufferSize, std::size_t attachmentBytes, bool overTLS = false)
 {
     Peers& peers = ThePeers();
     TIdPOP3 client;
-    client.Host = "127.0.0.1";
-    client.Port = peers.mailbox.Port();
+    client.Host = overTLS ? "localhost" : "127.0.0.1";
+    client.Port = overTLS ? peers.tlsMailbox.TlsPort() : peers.mailbox.Port();
+    client.ImplicitTLSPort = peers.tlsMailbox.TlsPort();
+    client.TLSCAFile = peers.certificates.CAFile().string();
     client.UserId = DovecotServer::User;
     client.Password = DovecotServer::Password;
     client.RecvBufferSize = receiveBufferSize;
@@ -130,6 +139,27 @@ void BM_PythonFetchMessage(benchmark::State& state)
     ReportPythonRuns(state, seconds, peers.messageBytes[0]);
 }
 BENCHMARK(BM_PythonFetchMessage)->Iterations(Runs)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+void BM_FetchMessageTLS(benchmark::State& state)
+{
+    Peers& peers = ThePeers();
+    for (auto _ : state) {
+        Fetch(1, 32768, FetchAttachmentBytes, true);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * peers.messageBytes[0]));
+}
+BENCHMARK(BM_FetchMessageTLS)->Iterations(Runs)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PythonFetchMessageTLS(benchmark::State& state)
+{
+    Peers& peers = ThePeers();
+    TempDir output;
+    const std::vector<double> seconds = PythonRuns(
+        {"fetch-tls", std::to_string(peers.tlsMailbox.TlsPort()), std::to_string(state.max_iterations),
+         output.Path().string(), peers.certificates.CAFile().string()});
+    ReportPythonRuns(state, seconds, peers.messageBytes[0]);
+}
+BENCHMARK(BM_PythonFetchMessageTLS)->Iterations(Runs)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 void BM_SendMail(benchmark::State& state)
 {

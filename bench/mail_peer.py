@@ -4,6 +4,8 @@
   mail_peer.py make MESSAGE ATTACHMENT SIZE   a message with one base64 attachment of SIZE random
                                               bytes (also stored alone in ATTACHMENT)
   mail_peer.py fetch PORT COUNT FOLDER        fetch message 1 and decode its attachments to files
+  mail_peer.py fetch-tls PORT COUNT FOLDER CA the same from a POP3 server speaking TLS from the
+                                              first byte, whose certificate CA signed
   mail_peer.py send PORT COUNT ATTACHMENT     build a message around the file and send it
   mail_peer.py list PORT COUNT                list the mailbox as Check Mail does: STAT, LIST, then
                                               TOP n 0 and LIST n per message, reading each header
@@ -16,6 +18,7 @@ import email.policy
 import os
 import poplib
 import smtplib
+import ssl
 import sys
 import time
 from email.message import EmailMessage
@@ -42,10 +45,10 @@ def make(path, attachment_path, size):
         out.write(message_with(data).as_bytes(policy=email.policy.SMTP))
 
 
-def fetch(port, count, folder):
+def fetch(port, count, folder, connect=lambda port: poplib.POP3("127.0.0.1", port)):
     for _ in range(count):
         start = time.perf_counter()
-        client = poplib.POP3("127.0.0.1", port)
+        client = connect(port)
         client.user(USER)
         client.pass_(PASSWORD)
         _, lines, _ = client.retr(1)
@@ -95,6 +98,10 @@ def main():
         make(sys.argv[2], sys.argv[3], int(sys.argv[4]))
     elif command == "fetch":
         fetch(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4])
+    elif command == "fetch-tls":
+        context = ssl.create_default_context(cafile=sys.argv[5])
+        fetch(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4],
+              lambda port: poplib.POP3_SSL("localhost", port, context=context))
     elif command == "send":
         send(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4])
     elif command == "list":

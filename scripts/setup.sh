@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config git
+  # TLS for the mail sessions, and the trust store they check servers against
+  libssl-dev ca-certificates
   # windows, web engine, database, printing, X11 hotkeys
   qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite sqlite3 libgl-dev
   libxcb1-dev libx11-dev libxcb-xtest0-dev libxkbcommon-dev

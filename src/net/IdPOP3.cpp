@@ -1,5 +1,6 @@
 #include "net/IdPOP3.h"
 
+#include <algorithm>
 #include <climits>
 #include <stdexcept>
 
@@ -28,7 +29,15 @@ void TIdPOP3::Connect()
 {
     TIdTCPClient::Connect();
     try {
+        if (Port == ImplicitTLSPort) {
+            StartTLS(Host);
+        }
         ReadReply({OkCode});
+        if (!TLSActive() && OffersSTLS()) {
+            SendCommand("STLS", OkCode);
+            StartTLS(Host);
+        }
+        CheckPasswordMayTravel();
         SendCommand("USER " + UserId, OkCode);
         SendCommand("PASS " + Password, OkCode);
     } catch (...) {
@@ -47,6 +56,19 @@ void TIdPOP3::Disconnect()
         throw;
     }
     DropConnection();
+}
+
+bool TIdPOP3::OffersSTLS()
+{
+    // A server without CAPA answers "-ERR" and lists nothing.
+    if (SendCommand("CAPA", AnyCode) != OkCode) {
+        return false;
+    }
+    std::vector<std::string> capabilities;
+    TIdStringListSink sink(capabilities);
+    CaptureLines(&sink);
+    return std::any_of(capabilities.begin(), capabilities.end(),
+                       [](const std::string& line) { return SameTextNoCase(Trim(line), "STLS"); });
 }
 
 int TIdPOP3::CountMessages()

@@ -12,6 +12,9 @@ public:
 
     std::string UserId;
     std::string Password;
+    // A session on this port speaks TLS from the first byte; on any other it asks for TLS when
+    // the server offers it.
+    int ImplicitTLSPort = 995;
 
     void Connect() override;
     void Disconnect() override;
@@ -27,4 +30,8 @@ public:
     bool FetchMessage(int n, TIdMessage& message);
     bool DeleteMessage(int n);
     bool ResetDeletions();
+
+private:
+    // Asks for the server's capabilities; true when they include STLS.
+    bool OffersSTLS();
 };

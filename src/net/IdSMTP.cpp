@@ -20,9 +20,11 @@ void TIdSMTP::Assign(const TIdSMTP& source)
 {
     AuthenticationType = source.AuthenticationType;
     Host = source.Host;
+    ImplicitTLSPort = source.ImplicitTLSPort;
     MailAgent = source.MailAgent;
     Password = source.Password;
     Port = source.Port;
+    TLSCAFile = source.TLSCAFile;
     UserId = source.UserId;
 }
 
@@ -30,12 +32,15 @@ void TIdSMTP::Connect()
 {
     TIdTCPClient::Connect();
     try {
+        if (Port == ImplicitTLSPort) {
+            StartTLS(Host);
+        }
         ReadReply({220});
-        authMechanisms_.clear();
-        if (SendCommand("ehlo " + LocalHostName(), AnyCode) == 250) {
-            ReadAuthMechanisms();
-        } else {
-            SendCommand("Helo " + LocalHostName(), 250);
+        // What the server offered before TLS no longer counts once it is up.
+        if (Hello() && !TLSActive() && OffersExtension("STARTTLS")) {
+            SendCommand("STARTTLS", 220);
+            StartTLS(Host);
+            Hello();
         }
     } catch (...) {
         try {
@@ -45,6 +50,25 @@ void TIdSMTP::Connect()
         }
         throw;
     }
+}
+
+bool TIdSMTP::Hello()
+{
+    authMechanisms_.clear();
+    if (SendCommand("ehlo " + LocalHostName(), AnyCode) == 250) {
+        ReadAuthMechanisms();
+        return true;
+    }
+    SendCommand("Helo " + LocalHostName(), 250);
+    return false;
+}
+
+bool TIdSMTP::OffersExtension(const std::string& keyword) const
+{
+    const std::vector<std::string>& lines = ReplyLines();
+    return std::any_of(lines.begin() + (lines.empty() ? 0 : 1), lines.end(), [&](const std::string& line) {
+        return line.size() > 4 && SameTextNoCase(Trim(line.substr(4)), keyword);
+    });
 }
 
 void TIdSMTP::ReadAuthMechanisms()
@@ -78,6 +102,7 @@ bool TIdSMTP::LogIn()
 {
     bool result = false;
     if (AuthenticationType == atLogin) {
+        CheckPasswordMayTravel();
         // The 334 prompts are not examined: only their codes count.
         SendCommand("auth LOGIN", 334);
         SendCommand(EncodeBase64Text(UserId), 334);

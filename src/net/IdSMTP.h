@@ -17,10 +17,14 @@ public:
     TAuthenticationType AuthenticationType = atNone;
     std::string UserId;
     std::string Password;
+    // A session on this port speaks TLS from the first byte; on any other it asks for TLS when
+    // the server offers it.
+    int ImplicitTLSPort = 465;
     // Written as the "X-Mailer" header of each message sent; empty writes none.
     std::string MailAgent;
 
-    // Takes the settings of another client: authentication, host, agent, password, port, user.
+    // Takes the settings of another client: authentication, host, TLS port, agent, password,
+    // port, trusted certificates, user.
     void Assign(const TIdSMTP& source);
 
     // Mechanism names from the last EHLO reply, upper case, each once.
@@ -34,6 +38,10 @@ public:
     virtual void SendMail(TIdMessage& message);
 
 protected:
+    // EHLO, or HELO when EHLO is refused; true for EHLO, whose reply then lists the extensions.
+    bool Hello();
+    // Whether the last EHLO reply names the extension.
+    bool OffersExtension(const std::string& keyword) const;
     void ReadAuthMechanisms();
 
 private:

@@ -155,6 +155,8 @@ void TIdTCPConnection::ClearConnectionState()
     inputBuffer_.Clear();
     scannedLength_ = 0;
     peerClosed_ = false;
+    tls_.reset();
+    endedTls_.reset();
 }
 
 void TIdTCPConnection::CheckPeerClosed(bool raiseIfClosed, bool ignoreBuffer)
@@ -195,6 +197,7 @@ void TIdTCPConnection::DropConnection()
         return;
     }
     ReportStatus(stDisconnecting, socketHandle_.PeerAddress);
+    EndTLS();
     socketHandle_.ReleaseHandle();
     peerClosed_ = true;
     ReportStatus(stDisconnected, socketHandle_.PeerAddress);
@@ -243,7 +246,7 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, std::sp
                                       bool appendToInput)
 {
     CheckPeerClosed(raiseIfClosed, false);
-    if (!Connected() || !socketHandle_.IsReadable(timeoutMs)) {
+    if (!Connected() || (!TLSInputPending() && !socketHandle_.IsReadable(timeoutMs))) {
         return 0;
     }
     // Received straight into the input buffer when that is where the bytes go anyway.
@@ -254,7 +257,10 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, std::sp
         receiveChunk_.resize(RecvBufferSize);
         destination = receiveChunk_;
     }
-    long received = socketHandle_.Receive(destination.data(), destination.size());
+    long received = ReceiveRaw(destination, timeoutMs);
+    if (received == TIdSSLSession::kNoData) {
+        return 0;
+    }
     peerClosed_ = received == 0;
     if (received == -1) {
         const int error = SocketStack->LastSocketError();
@@ -535,7 +541,7 @@ void TIdTCPConnection::WriteBytes(const void* data, std::size_t count)
     while (position < count) {
         // Checked on every round: an event handler run after the previous send may have closed it.
         CheckPeerClosed(true, true);
-        const long sent = socketHandle_.Send(bytes + position, count - position);
+        const long sent = SendRaw(bytes + position, count - position);
         TIdAntiFreezeBase::KeepResponsive(false);
         peerClosed_ = sent == 0;
         CheckPeerClosed(true, false);
@@ -563,4 +569,51 @@ void TIdTCPConnection::WriteInt32(int32_t value, bool networkOrder)
     const auto raw = static_cast<uint32_t>(value);
     const uint32_t ordered = networkOrder ? TIdStack::HostToNetwork(raw) : raw;
     WriteBytes(&ordered, sizeof ordered);
+}
+
+// ---------------------------------------------------------------- TLS
+
+void TIdTCPConnection::StartTLS(const std::string& peerName)
+{
+    CheckPeerClosed(true, true);
+    if (!inputBuffer_.Empty()) {
+        // Bytes the server sent before the handshake could be an attacker's commands.
+        throw EIdTLSError("The server sent data before the TLS handshake.");
+    }
+    // A failed handshake leaves the connection to the caller's clean-up, as any failed command does.
+    tls_ =
+        std::make_unique<TIdSSLSession>(socketHandle_, TIdTLSOptions{peerName, TLSCAFile}, IdTimeoutInfinite);
+}
+
+void TIdTCPConnection::CheckPasswordMayTravel()
+{
+    if (!TLSActive() && !PeerIsLoopback()) {
+        throw EIdTLSRequired();
+    }
+}
+
+bool TIdTCPConnection::PeerIsLoopback()
+{
+    return IsLoopbackAddress(socketHandle_.PeerAddress);
+}
+
+long TIdTCPConnection::SendRaw(const char* data, std::size_t count)
+{
+    return tls_ ? tls_->Send(data, count) : socketHandle_.Send(data, count);
+}
+
+long TIdTCPConnection::ReceiveRaw(std::span<char> destination, int timeoutMs)
+{
+    return tls_ ? tls_->Receive(destination.data(), destination.size(), timeoutMs)
+                : socketHandle_.Receive(destination.data(), destination.size());
+}
+
+void TIdTCPConnection::EndTLS()
+{
+    if (tls_) {
+        tls_->Close();
+        // A handler run while the session waits for the socket may close the connection: the
+        // session lives on until the next connect, so that the wait returns into it.
+        endedTls_ = std::move(tls_);
+    }
 }

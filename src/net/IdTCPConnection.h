@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net/IdComponent.h"
+#include "net/IdSSLOpenSSL.h"
 #include "net/IdSocketHandle.h"
 
 class EIdTCPConnectionError : public EIdException {
@@ -187,7 +188,30 @@ public:
     void WriteLines(const std::vector<std::string>& lines);
     void WriteInt32(int32_t value, bool networkOrder = true);
 
+    // TLS. After StartTLS everything sent and received is encrypted until the connection closes.
+    // Certificates trusted beside the system's store (PEM), for a server with a private CA.
+    std::string TLSCAFile;
+    // The handshake on the open connection; the certificate must name peerName (a host name or
+    // an address). Nothing of the plain-text dialogue may be left unread: it would pass for
+    // encrypted input.
+    void StartTLS(const std::string& peerName);
+    bool TLSActive() const { return tls_ != nullptr; }
+    const TIdSSLSession* TLSSession() const { return tls_.get(); }
+    // Raises EIdTLSRequired when a password sent now would cross a network unencrypted.
+    void CheckPasswordMayTravel();
+
+protected:
+    // Whether the peer is this machine; a test may present a loopback server as a remote one.
+    virtual bool PeerIsLoopback();
+
 private:
+    // The socket's send and receive, through the TLS session when one is active. ReceiveRaw
+    // returns TIdSSLSession::kNoData when no data came within the time-out.
+    long SendRaw(const char* data, std::size_t count);
+    long ReceiveRaw(std::span<char> destination, int timeoutMs);
+    bool TLSInputPending() const { return tls_ != nullptr && tls_->HasPendingInput(); }
+    void EndTLS();
+
     // Like ReadLine, but the line stays in the input buffer: the view is valid until the next
     // buffer operation, and consumed tells how much to discard. Returns false when no data came.
     bool NextLine(std::string_view& line, std::size_t& consumed, const std::string& terminator,
@@ -212,6 +236,8 @@ private:
     bool readTimedOut_ = false;
     TIdConnectionIntercept* intercept_ = nullptr;
     bool interceptEnabled_ = false;
+    std::unique_ptr<TIdSSLSession> tls_;
+    std::unique_ptr<TIdSSLSession> endedTls_;
 };
 
 // A hook that may watch a connection's data. No connection of this program attaches one; the

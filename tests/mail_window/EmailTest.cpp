@@ -273,6 +273,21 @@ TEST_F(FrmEmailTest, SendAfterAFailedSendOrAnIdleSessionClosedByTheServerStartsA
     EXPECT_GT(SessionOfMessage(smtp, 2), afterFailure);
 }
 
+TEST_F(FrmEmailTest, AServerWhoseCertificateIsNotTrustedIsReportedInTheErrorBox)
+{
+    // The test CA is in no trust store of the system: a session that asks for TLS must fail.
+    const TestCertificates certificates;
+    SmtpServer smtp(SmtpServer::Tls::StartTls, certificates.ThisMachine());
+    auto window = Create();
+    TypeAccount(*window, smtp.Port());
+    Type(*window, "txtReceipient", QStringLiteral("bob@example.org"));
+    Click(*window, "bSend");
+    EXPECT_EQ(boxes.applicationErrors,
+              QStringList{
+                  "The server's certificate is not trusted: self-signed certificate in certificate chain."});
+    EXPECT_TRUE(smtp.Messages().empty());
+}
+
 TEST_F(FrmEmailTest, StartUpMeetsNoServerAndMailCommandsWaitingOnOneAreIgnored)
 {
     // The delivered account has no outgoing server: no connection, no box.

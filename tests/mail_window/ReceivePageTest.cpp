@@ -589,8 +589,9 @@ TEST_F(ReceivePageTest, DeleteTakesEffectAtTheNextCheckAndDisconnectUndoesIt)
 TEST(ReceivePageDisconnect, AServerWithoutResetIsReportedBeforeTheSessionEnds)
 {
     test::TestApplication();
-    test::ScriptedServer server("S: +OK ready\nC: USER alice\nS: +OK\nC: PASS secret\nS: +OK\n"
-                                "C: RSET\nS: -ERR unknown command\nC: Quit\nS: +OK\n<until closed>");
+    test::ScriptedServer server(
+        "S: +OK ready\nC: CAPA\nS: -ERR\nC: USER alice\nS: +OK\nC: PASS secret\nS: +OK\n"
+        "C: RSET\nS: -ERR unknown command\nC: Quit\nS: +OK\n<until closed>");
     TIdPOP3 pop3;
     pop3.Host = "127.0.0.1";
     pop3.Port = server.Port();

@@ -60,7 +60,9 @@ std::string Joined(const Lines& lines)
 // A server that logs the client in and then plays the rest of the table.
 std::string LoggedIn(const std::string& rest)
 {
-    return "S: +OK ready\nC: USER alice\nS: +OK\nC: PASS secret\nS: +OK Logged in.\n" + rest;
+    return "S: +OK ready\nC: CAPA\nS: -ERR unknown command\nC: USER alice\nS: +OK\nC: PASS secret\nS: +OK "
+           "Logged in.\n" +
+           rest;
 }
 
 void ConnectTo(TIdPOP3& client, ScriptedServer& server)

@@ -296,6 +296,8 @@ TEST(SMTPClient, AssignCopiesTheSettings)
     source.Password = "pw";
     source.Port = 587;
     source.UserId = "me";
+    source.ImplicitTLSPort = 2465;
+    source.TLSCAFile = "ca.crt";
     TIdSMTP copy;
     copy.Assign(source);
     EXPECT_EQ(copy.AuthenticationType, atLogin);
@@ -304,4 +306,6 @@ TEST(SMTPClient, AssignCopiesTheSettings)
     EXPECT_EQ(copy.Password, "pw");
     EXPECT_EQ(copy.Port, 587);
     EXPECT_EQ(copy.UserId, "me");
+    EXPECT_EQ(copy.ImplicitTLSPort, 2465);
+    EXPECT_EQ(copy.TLSCAFile, "ca.crt");
 }

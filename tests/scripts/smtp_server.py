@@ -2,8 +2,11 @@
 """An SMTP server for the mail tests, built on aiosmtpd.
 
 Usage: smtp_server.py PORT FOLDER USER PASSWORD [--refuse ADDRESS]... [--idle-timeout SECONDS]
+                      [--implicit-tls CHAIN KEY | --starttls CHAIN KEY]
 
-Listens on 127.0.0.1:PORT and allows AUTH LOGIN and PLAIN without TLS for USER/PASSWORD.
+Listens on 127.0.0.1:PORT and allows AUTH LOGIN and PLAIN for USER/PASSWORD, without TLS
+unless asked: --implicit-tls speaks TLS from the first byte, --starttls offers STARTTLS and
+requires it before a login or a message. CHAIN is the certificate (leaf first), KEY its key.
 Every message taken is stored in FOLDER as message-N.eml (the DATA bytes, CR LF kept,
 dot-unstuffed) and message-N.json (the envelope: sender, recipients, session number).
 Each connection's dialogue is kept in session-N.txt, one "C: ..." or "S: ..." line per
@@ -20,6 +23,7 @@ import itertools
 import json
 import os
 import signal
+import ssl
 import threading
 
 from aiosmtpd.controller import Controller
@@ -80,6 +84,10 @@ class RecordingSMTP(SMTP):
 
     def connection_made(self, transport):
         super().connection_made(transport)
+        # After STARTTLS the same reader comes back with the encrypted transport.
+        if getattr(self._reader, "recorded", False):
+            return
+        self._reader.recorded = True
         reader = self._reader
         plain_readuntil = reader.readuntil
 
@@ -147,7 +155,18 @@ def main():
     parser.add_argument("password")
     parser.add_argument("--refuse", action="append", default=[])
     parser.add_argument("--idle-timeout", type=float, default=300)
+    parser.add_argument("--implicit-tls", nargs=2, metavar=("CHAIN", "KEY"))
+    parser.add_argument("--starttls", nargs=2, metavar=("CHAIN", "KEY"))
     arguments = parser.parse_args()
+
+    tls = {"auth_require_tls": False}
+    for files, implicit in ((arguments.implicit_tls, True), (arguments.starttls, False)):
+        if files:
+            context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+            context.load_cert_chain(*files)
+            # aiosmtpd counts only STARTTLS as TLS when it decides whether to offer AUTH.
+            tls = ({"ssl_context": context, "auth_require_tls": False} if implicit else
+                   {"tls_context": context, "require_starttls": True, "auth_require_tls": True})
 
     def authenticate(server, session, envelope, mechanism, auth_data):
         accepted = (isinstance(auth_data, LoginPassword)
@@ -159,7 +178,7 @@ def main():
     controller = RecordingController(
         StoringHandler(arguments.folder, arguments.refuse), arguments.folder,
         hostname="127.0.0.1", port=arguments.port, authenticator=authenticate,
-        auth_require_tls=False, data_size_limit=None, timeout=arguments.idle_timeout)
+        data_size_limit=None, timeout=arguments.idle_timeout, **tls)
     controller.start()
     with open(os.path.join(arguments.folder, "ready"), "w"):
         pass

@@ -38,6 +38,13 @@ std::vector<std::string> ReadLines(const std::filesystem::path& path)
     return lines;
 }
 
+// openssl talks on its standard error even when all goes well; a failure still raises.
+void RunOpenssl(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), {"sh", "-c", "exec openssl \"$@\" 2>/dev/null", "openssl"});
+    RunProgram(arguments);
+}
+
 bool WaitForFile(const std::filesystem::path& path, ChildProcess& process, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -55,9 +62,53 @@ bool WaitForFile(const std::filesystem::path& path, ChildProcess& process, std::
 
 } // namespace
 
+// ---------------------------------------------------------------- certificates
+
+TestCertificates::TestCertificates() : caFile_(folder_.Path() / "ca.crt")
+{
+    // Dovecot's unprivileged login process reads the keys too.
+    std::filesystem::permissions(folder_.Path(), std::filesystem::perms(0755));
+    const std::string ca = (folder_.Path() / "ca").string();
+    RunOpenssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                "-days", "2", "-subj", "/CN=Quietpane Test CA", "-addext",
+                "keyUsage=critical,keyCertSign,cRLSign", "-keyout", ca + ".key", "-out", caFile_.string()});
+    MakeLeaf("this-machine", "DNS:localhost,IP:127.0.0.1,IP:127.0.0.2");
+    MakeLeaf("stranger", "DNS:mail.example.org");
+}
+
+void TestCertificates::MakeLeaf(const std::string& name, const std::string& subjectAltName) const
+{
+    const std::string base = (folder_.Path() / name).string();
+    folder_.WriteFile(name + ".ext", "subjectAltName=" + subjectAltName +
+                                         "\nbasicConstraints=critical,CA:FALSE\n"
+                                         "keyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n");
+    RunOpenssl({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj",
+                "/CN=" + name, "-keyout", base + ".key", "-out", base + ".csr"});
+    RunOpenssl({"x509", "-req", "-in", base + ".csr", "-CA", caFile_.string(), "-CAkey",
+                (folder_.Path() / "ca.key").string(), "-CAcreateserial", "-days", "2", "-extfile",
+                base + ".ext", "-out", base + ".crt"});
+    folder_.WriteFile(name + "-chain.crt", ReadFile(base + ".crt") + ReadFile(caFile_));
+    std::filesystem::permissions(base + ".key", std::filesystem::perms(0644));
+}
+
+TlsIdentity TestCertificates::Identity(const std::string& name) const
+{
+    return {folder_.Path() / (name + "-chain.crt"), folder_.Path() / (name + ".key")};
+}
+
 // ---------------------------------------------------------------- Dovecot
 
+DovecotServer::DovecotServer(const TlsIdentity& tls) : tls_(tls)
+{
+    Prepare();
+}
+
 DovecotServer::DovecotServer()
+{
+    Prepare();
+}
+
+void DovecotServer::Prepare()
 {
     // The mail processes run as the mail user, who must be able to walk down to the maildir.
     std::filesystem::permissions(folder_.Path(), std::filesystem::perms(0755));
@@ -79,10 +130,16 @@ void DovecotServer::WriteConfiguration() const
     const std::string base = folder_.Path().string();
     std::ofstream config(folder_.Path() / "dovecot.conf");
     config << "protocols = pop3\n"
-           << "listen = 127.0.0.1\n"
-           << "ssl = no\n"
-           << "disable_plaintext_auth = no\n"
-           << "auth_mechanisms = plain login\n"
+           << "listen = 127.0.0.1\n";
+    if (tls_) {
+        config << "ssl = required\n"
+               << "ssl_cert = <" << tls_->chain.string() << "\n"
+               << "ssl_key = <" << tls_->key.string() << "\n";
+    } else {
+        config << "ssl = no\n"
+               << "disable_plaintext_auth = no\n";
+    }
+    config << "auth_mechanisms = plain login\n"
            << "auth_failure_delay = 0\n"
            << "base_dir = " << base << "/run\n"
            << "state_dir = " << base << "/state\n"
@@ -93,7 +150,8 @@ void DovecotServer::WriteConfiguration() const
            << "userdb {\n  driver = passwd-file\n  args = " << base << "/passwd\n}\n"
            << "service pop3-login {\n"
            << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << port_ << "\n  }\n"
-           << "  inet_listener pop3s {\n    port = 0\n  }\n"
+           << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << tlsPort_ << "\n"
+           << "    ssl = " << (tls_ ? "yes" : "no") << "\n  }\n"
            << "}\n";
 }
 
@@ -105,6 +163,7 @@ void DovecotServer::Start()
     }
     for (int attempt = 0; attempt < StartAttempts; ++attempt) {
         port_ = FreePort();
+        tlsPort_ = tls_ ? FreePort() : 0;
         WriteConfiguration();
         ChildProcess::Options options;
         options.logFile = folder_.Path() / "dovecot.out";
@@ -163,17 +222,30 @@ void DovecotServer::EmptyMailbox()
 
 SmtpServer::SmtpServer(const std::vector<std::string>& refused, std::chrono::seconds idleTimeout)
 {
+    std::vector<std::string> options;
+    for (const std::string& address : refused) {
+        options.push_back("--refuse");
+        options.push_back(address);
+    }
+    options.push_back("--idle-timeout");
+    options.push_back(std::to_string(idleTimeout.count()));
+    Start(options);
+}
+
+SmtpServer::SmtpServer(Tls mode, const TlsIdentity& identity)
+{
+    Start({mode == Tls::Implicit ? "--implicit-tls" : "--starttls", identity.chain.string(),
+           identity.key.string()});
+}
+
+void SmtpServer::Start(const std::vector<std::string>& serverOptions)
+{
     const std::string script = std::string(QUIETPANE_TEST_SCRIPTS_DIR) + "/smtp_server.py";
     for (int attempt = 0; attempt < StartAttempts; ++attempt) {
         port_ = FreePort();
         std::vector<std::string> argv{"/usr/bin/python3", script, std::to_string(port_),
                                       Folder().string(),  User,   Password};
-        for (const std::string& address : refused) {
-            argv.push_back("--refuse");
-            argv.push_back(address);
-        }
-        argv.push_back("--idle-timeout");
-        argv.push_back(std::to_string(idleTimeout.count()));
+        argv.insert(argv.end(), serverOptions.begin(), serverOptions.end());
         ChildProcess::Options options;
         options.logFile = Folder() / "server.log";
         options.stopGrace = std::chrono::seconds(2);

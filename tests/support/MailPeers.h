@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,30 @@
 #include "support/TestSupport.h"
 
 namespace quietpane::test {
+
+// A server's certificate chain (leaf first) and its key, as PEM files.
+struct TlsIdentity {
+    std::filesystem::path chain;
+    std::filesystem::path key;
+};
+
+// A test CA and two server certificates it signed, made with openssl in a folder of their own:
+// one for this machine (localhost, 127.0.0.1, 127.0.0.2) and one naming another host.
+class TestCertificates {
+public:
+    TestCertificates();
+
+    const std::filesystem::path& CAFile() const { return caFile_; }
+    TlsIdentity ThisMachine() const { return Identity("this-machine"); }
+    TlsIdentity Stranger() const { return Identity("stranger"); }
+
+private:
+    void MakeLeaf(const std::string& name, const std::string& subjectAltName) const;
+    TlsIdentity Identity(const std::string& name) const;
+
+    TempDir folder_;
+    std::filesystem::path caFile_;
+};
 
 // A Dovecot POP3 server with one mailbox, started in its own folder on a free port and
 // stopped by its PID. The mailbox is a maildir; messages are delivered the way a local
@@ -22,11 +47,14 @@ public:
     static constexpr const char* Password = "secret";
 
     DovecotServer();
+    // With TLS required: STLS on Port(), TLS from the first byte on TlsPort().
+    explicit DovecotServer(const TlsIdentity& tls);
     ~DovecotServer();
     DovecotServer(const DovecotServer&) = delete;
     DovecotServer& operator=(const DovecotServer&) = delete;
 
     int Port() const { return port_; }
+    int TlsPort() const { return tlsPort_; }
     // Stores a message (CR LF or LF line ends as given) and returns its path in new/.
     std::filesystem::path Deliver(const std::string& message);
     // Number of message files the maildir holds right now (new/ and cur/).
@@ -35,12 +63,15 @@ public:
     void EmptyMailbox();
 
 private:
+    void Prepare();
     void WriteConfiguration() const;
     void Start();
 
     TempDir folder_;
     std::filesystem::path maildir_;
+    std::optional<TlsIdentity> tls_;
     int port_ = 0;
+    int tlsPort_ = 0;
     int deliveries_ = 0;
     std::unique_ptr<ChildProcess> process_;
 };
@@ -52,9 +83,15 @@ public:
     static constexpr const char* User = "alice";
     static constexpr const char* Password = "secret";
 
+    enum class Tls {
+        Implicit, // TLS from the first byte
+        StartTls, // offered after EHLO, and required before a login or a message
+    };
+
     // Recipients in refused are answered with 550; a session silent for idleTimeout is closed.
     explicit SmtpServer(const std::vector<std::string>& refused = {},
                         std::chrono::seconds idleTimeout = std::chrono::seconds(300));
+    SmtpServer(Tls mode, const TlsIdentity& identity);
     ~SmtpServer();
     SmtpServer(const SmtpServer&) = delete;
     SmtpServer& operator=(const SmtpServer&) = delete;
@@ -71,6 +108,8 @@ public:
     std::vector<std::string> ClientLines(int number) const;
 
 private:
+    void Start(const std::vector<std::string>& options);
+
     TempDir folder_;
     int port_ = 0;
     std::unique_ptr<ChildProcess> process_;
