@@ -15,6 +15,17 @@ constexpr std::size_t RetainedBufferCapacity = std::size_t{1024} * 1024;
 
 const std::string DefaultLineTerminator = "\n";
 
+// "+OK ...", "-ERR ..." or a three-digit code alone or followed by a blank or a dash.
+bool WellFormedReplyLine(const std::string& line)
+{
+    if (SameTextNoCase(line.substr(0, 3), "+OK") || SameTextNoCase(line.substr(0, 4), "-ERR")) {
+        return true;
+    }
+    const auto digit = [&line](std::size_t index) { return line[index] >= '0' && line[index] <= '9'; };
+    return line.size() >= 3 && digit(0) && digit(1) && digit(2) &&
+           (line.size() == 3 || line[3] == ' ' || line[3] == '-');
+}
+
 } // namespace
 
 void TIdBuffer::Append(const char* data, std::size_t count)
@@ -173,6 +184,10 @@ void TIdTCPConnection::CheckPeerClosed(bool raiseIfClosed, bool ignoreBuffer)
 int16_t TIdTCPConnection::CheckReplyCode(int16_t code, const TIdReplyCodes& accepted)
 {
     if (!accepted.empty() && std::find(accepted.begin(), accepted.end(), code) == accepted.end()) {
+        if (!replyWellFormed_) {
+            // Whatever follows cannot be matched to the commands any more.
+            DropConnection();
+        }
         RaiseReplyError();
     }
     return code;
@@ -180,12 +195,46 @@ int16_t TIdTCPConnection::CheckReplyCode(int16_t code, const TIdReplyCodes& acce
 
 bool TIdTCPConnection::Connected()
 {
+    ReceivePending();
     CheckPeerClosed(false, false);
     return socketHandle_.HasHandle();
 }
 
+void TIdTCPConnection::ReceivePending()
+{
+    while (!peerClosed_ && socketHandle_.HasHandle()) {
+        std::vector<TIdStackSocketHandle> list{socketHandle_.Handle()};
+        if (SocketStack->WaitReadable(&list, nullptr, nullptr, 0) != 1) {
+            return;
+        }
+        char* destination = inputBuffer_.PrepareAppend(RecvBufferSize);
+        const long received = socketHandle_.Receive(destination, static_cast<std::size_t>(RecvBufferSize));
+        // A reset connection is as gone as a closed one.
+        peerClosed_ = received <= 0;
+        if (received > 0) {
+            FilterReceived({destination, static_cast<std::size_t>(received)});
+            inputBuffer_.CommitAppend(static_cast<std::size_t>(received));
+        }
+    }
+}
+
+void TIdTCPConnection::FilterReceived(std::span<char> bytes) const
+{
+    if (ASCIIFilter) {
+        for (char& byte : bytes) {
+            byte = static_cast<char>(byte & 0x7F);
+        }
+    }
+}
+
 void TIdTCPConnection::Disconnect()
 {
+    DropConnection();
+}
+
+void TIdTCPConnection::Cancel()
+{
+    socketHandle_.Cancel();
     DropConnection();
 }
 
@@ -223,6 +272,7 @@ int16_t TIdTCPConnection::ReadReply(const TIdReplyCodes& accepted)
             replyLines_.push_back(line);
         } while (line.size() >= 4 && !SameTextNoCase(line.substr(0, 4), endPrefix));
     }
+    replyWellFormed_ = std::all_of(replyLines_.begin(), replyLines_.end(), WellFormedReplyLine);
     const std::string& last = replyLines_.back();
     if (SameTextNoCase(last.substr(0, 3), "+OK")) {
         replyCode_ = 1;
@@ -243,7 +293,16 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, std::sp
                                       bool appendToInput)
 {
     CheckPeerClosed(raiseIfClosed, false);
-    if (!Connected() || !socketHandle_.IsReadable(timeoutMs)) {
+    if (!socketHandle_.HasHandle()) {
+        return 0;
+    }
+    // Waiting without a limit of the caller's own is waiting for the server: its time is limited.
+    const bool serverLimited = timeoutMs == IdTimeoutInfinite && ReadTimeout != IdTimeoutInfinite;
+    if (!socketHandle_.IsReadable(serverLimited ? ReadTimeout : timeoutMs)) {
+        if (serverLimited) {
+            DropConnection();
+            throw EIdReadTimeout();
+        }
         return 0;
     }
     // Received straight into the input buffer when that is where the bytes go anyway.
@@ -268,11 +327,7 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, std::sp
         }
     }
     const auto count = static_cast<std::size_t>(received);
-    if (ASCIIFilter) {
-        for (char& byte : destination.first(count)) {
-            byte = static_cast<char>(byte & 0x7F);
-        }
-    }
+    FilterReceived(destination.first(count));
     if (intoInput) {
         inputBuffer_.CommitAppend(count);
     } else if (appendToInput) {
