@@ -48,8 +48,8 @@ TDateTime At(int year, int month, int day, int hours = 0, int minutes = 0, int s
 
 void ExpectSameMoment(TDateTime expected, TDateTime actual)
 {
-    EXPECT_NEAR(expected, actual, 0.5 / 86400.0)
-        << DateToInternetText(expected) << " vs " << DateToInternetText(actual);
+    EXPECT_NEAR(expected, actual, 0.5 / 86400.0) << DateToInternetText(expected) << " vs "
+                                                  << DateToInternetText(actual);
 }
 
 } // namespace
@@ -249,9 +249,9 @@ TEST(Locale, ClassFromTheLocaleVariables)
 {
     ScopedEnvironment clearAll("LC_ALL", "");
     ScopedEnvironment clearCtype("LC_CTYPE", "");
-    const std::pair<const char*, int> cases[] = {
-        {"zh_CN.UTF-8", 0}, {"zh_TW.UTF-8", 1}, {"zh", 1}, {"ja_JP.SJIS", 2},
-        {"ko_KR.UTF-8", 3}, {"de_DE.UTF-8", 4}, {"C", 4},  {"", 4}};
+    const std::pair<const char*, int> cases[] = {{"zh_CN.UTF-8", 0}, {"zh_TW.UTF-8", 1}, {"zh", 1},
+                                                 {"ja_JP.SJIS", 2},  {"ko_KR.UTF-8", 3}, {"de_DE.UTF-8", 4},
+                                                 {"C", 4},           {"", 4}};
     for (const auto& [locale, expected] : cases) {
         ScopedEnvironment lang("LANG", locale);
         EXPECT_EQ(expected, UserLocaleClass()) << locale;
