@@ -11,8 +11,7 @@ using TDateTime = double;
 
 class EIdFailedToRetreiveTimeZoneInfo : public EIdException {
 public:
-    EIdFailedToRetreiveTimeZoneInfo()
-        : EIdException("Failed attempting to retrieve time zone information.")
+    EIdFailedToRetreiveTimeZoneInfo() : EIdException("Failed attempting to retrieve time zone information.")
     {
     }
 };

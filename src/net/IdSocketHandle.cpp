@@ -145,7 +145,7 @@ bool TIdSocketHandle::Wait(bool forWriting, int timeoutMs)
 
 long TIdSocketHandle::Send(const void* data, std::size_t length)
 {
-    return SocketStack->SendData(handle_, data, length, 0);
+    return SocketStack->SendData(handle_, data, length, MSG_DONTWAIT);
 }
 
 long TIdSocketHandle::Receive(void* buffer, std::size_t length)

@@ -27,6 +27,11 @@ public:
     EIdReadTimeout() : EIdSocketHandleError("The server did not answer in time.") {}
 };
 
+class EIdWriteTimeout : public EIdSocketHandleError {
+public:
+    EIdWriteTimeout() : EIdSocketHandleError("The server did not take the data in time.") {}
+};
+
 class EIdCommandCancelled : public EIdSocketHandleError {
 public:
     EIdCommandCancelled() : EIdSocketHandleError("The command was cancelled.") {}
@@ -70,6 +75,7 @@ public:
     // this socket raise EIdCommandCancelled; the owner closes the socket. A new socket forgets it.
     void Cancel() { cancelled_ = true; }
     bool Cancelled() const { return cancelled_; }
+    // Sends what fits without waiting (possibly nothing: -1 with "would block"); IsWritable waits.
     long Send(const void* data, std::size_t length);
     long Receive(void* buffer, std::size_t length);
     void SetSockOpt(int level, int option, const void* value, int length);

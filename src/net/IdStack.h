@@ -18,6 +18,7 @@ constexpr std::size_t IdMaxSocketsPerSet = 64;
 // Error numbers of the socket layer used by name elsewhere.
 constexpr int Id_WSAESHUTDOWN = 10058;
 constexpr int Id_WSAEADDRINUSE = 10048;
+constexpr int Id_WSAEWOULDBLOCK = 10035;
 constexpr int Id_WSAEINPROGRESS = 10036;
 // A host name that no lookup could resolve.
 constexpr int Id_WSAHOST_NOT_FOUND = 11001;

@@ -591,6 +591,14 @@ void TIdTCPConnection::WriteBytes(const void* data, std::size_t count)
         // Checked on every round: an event handler run after the previous send may have closed it.
         CheckPeerClosed(true, true);
         const long sent = socketHandle_.Send(bytes + position, count - position);
+        if (sent == -1 && SocketStack->LastSocketError() == Id_WSAEWOULDBLOCK) {
+            // A server that stops reading fills the socket buffers; waiting for room is waiting for it.
+            if (!socketHandle_.IsWritable(ReadTimeout)) {
+                DropConnection();
+                throw EIdWriteTimeout();
+            }
+            continue;
+        }
         TIdAntiFreezeBase::KeepResponsive(false);
         peerClosed_ = sent == 0;
         CheckPeerClosed(true, false);

@@ -7,8 +7,10 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 
 #include "net/IdCommandArgument.h"
+#include "support/LoopbackServer.h"
 #include "support/MailPeers.h"
 #include "support/RecordingStack.h"
 
@@ -498,4 +500,36 @@ TEST(SMTPAgainstScriptedServers, HelloNamesAQualifiedHostOrElseTheAddressLiteral
         EXPECT_TRUE(server.WaitFinished());
         EXPECT_EQ(server.Mismatch(), "") << machine;
     }
+}
+
+TEST(SMTPAgainstScriptedServers, AServerThatStopsReadingInsideDataTimesOutTheWrite)
+{
+    constexpr int kTimeoutMs = 1000;
+    std::promise<void> given;
+    std::shared_future<void> givenUp = given.get_future().share();
+    LoopbackServer server([givenUp](int connection) {
+        SendAll(connection, "220 ready\r\n");
+        for (const char* reply :
+             {"250 mx.example.org\r\n", "250 OK\r\n", "250 OK\r\n", "250 OK\r\n", "354 go\r\n"}) {
+            ReceiveLine(connection);
+            SendAll(connection, reply);
+        }
+        // Takes nothing of the message text until the client has given up.
+        givenUp.wait();
+    });
+    TIdSMTP client;
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.ReadTimeout = kTimeoutMs;
+    client.Connect();
+    TIdMessage message;
+    Address(message);
+    message.Body.assign(400000, std::string(99, 'x')); // 40 MB: more than the socket buffers hold
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THAT([&] { client.SendMail(message); }, testing::ThrowsMessage<EIdWriteTimeout>(testing::StrEq(
+                                                       "The server did not take the data in time.")));
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(2 * kTimeoutMs) + std::chrono::seconds(2));
+    EXPECT_FALSE(client.Connected());
+    given.set_value();
 }
