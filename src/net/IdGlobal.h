@@ -11,7 +11,8 @@ using TDateTime = double;
 
 class EIdFailedToRetreiveTimeZoneInfo : public EIdException {
 public:
-    EIdFailedToRetreiveTimeZoneInfo() : EIdException("Failed attempting to retrieve time zone information.")
+    EIdFailedToRetreiveTimeZoneInfo()
+        : EIdException("Failed attempting to retrieve time zone information.")
     {
     }
 };
