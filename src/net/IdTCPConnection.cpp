@@ -177,6 +177,9 @@ void TIdTCPConnection::CheckPeerClosed(bool raiseIfClosed, bool ignoreBuffer)
         DropConnection();
     }
     if (raiseIfClosed && (ignoreBuffer || inputBuffer_.Empty())) {
+        if (socketHandle_.Cancelled()) {
+            throw EIdCommandCancelled();
+        }
         throw EIdConnClosedGracefully();
     }
 }
@@ -235,6 +238,9 @@ void TIdTCPConnection::Disconnect()
 void TIdTCPConnection::Cancel()
 {
     socketHandle_.Cancel();
+    // Nothing more of the command is read, not even what has already arrived.
+    inputBuffer_.Clear();
+    scannedLength_ = 0;
     DropConnection();
 }
 

@@ -412,6 +412,23 @@ TEST_F(POP3AgainstDovecot, HeaderListingIsPipelinedAndGivesEveryMessageInOrder)
     EXPECT_EQ(client.CountMessages(), 3);
 }
 
+TEST_F(POP3AgainstDovecot, ACancelBetweenTwoMessagesOfTheListingEndsIt)
+{
+    TIdMessage message;
+    std::vector<Listed> listed;
+    const auto record = Recording(listed);
+    EXPECT_THAT(
+        [&] {
+            client.FetchHeaders(1, 3, message, [&](int number, TIdMessage& header, int size) {
+                record(number, header, size);
+                client.Cancel(); // as the window's Disconnect does from the events let through here
+            });
+        },
+        testing::ThrowsMessage<EIdCommandCancelled>(testing::StrEq("The command was cancelled.")));
+    EXPECT_EQ(listed.size(), 1u);
+    EXPECT_FALSE(client.Connected());
+}
+
 TEST_F(POP3AgainstDovecot, AHundredMessagesListInOneBatchAfterAnother)
 {
     const auto text = [](int index) { return "Subject: m" + std::to_string(index) + "\r\n\r\nbody\r\n"; };
@@ -538,6 +555,11 @@ struct SilentEnd {
     bool cancel;
     const char* error;
 };
+
+void PrintTo(const SilentEnd& end, std::ostream* stream)
+{
+    *stream << end.name;
+}
 
 class POP3SilentServer : public ::testing::TestWithParam<SilentEnd> {};
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <future>
+#include <ostream>
 
 #include "net/IdCommandArgument.h"
 #include "support/LoopbackServer.h"
@@ -336,6 +337,11 @@ struct Failure {
     std::string table;
     const char* error;
 };
+
+void PrintTo(const Failure& failure, std::ostream* stream)
+{
+    *stream << failure.name;
+}
 
 class SMTPFailureEndsTheSession : public ::testing::TestWithParam<Failure> {};
 
