@@ -205,7 +205,8 @@ bool TIdTCPConnection::Connected()
 
 void TIdTCPConnection::ReceivePending()
 {
-    while (!peerClosed_ && socketHandle_.HasHandle()) {
+    // Bounded like a line: a server that keeps sending must not exhaust memory here either.
+    while (!peerClosed_ && socketHandle_.HasHandle() && inputBuffer_.Size() <= MaxLineLength) {
         std::vector<TIdStackSocketHandle> list{socketHandle_.Handle()};
         if (SocketStack->WaitReadable(&list, nullptr, nullptr, 0) != 1) {
             return;
