@@ -398,63 +398,42 @@ TEST(SMTPAgainstScriptedServers, ConnectedNoticesAServerThatHasGone)
     EXPECT_FALSE(client.Connected());
 }
 
-TEST(SMTPAgainstScriptedServers, A251ForwardingReplyAcceptsTheRecipient)
+TEST(SMTPAgainstScriptedServers, DialoguesAsTheRfcsWriteThem)
 {
-    ScriptedServer server(Hello +
-                          "C: Rset\nS: 250 OK\nC: *\nS: 250 OK\nC: RCPT to:<to@example.org>\n"
-                          "S: 251 User not local; will forward\n" +
-                          Delivered + "C: Quit\n");
-    TIdSMTP client;
-    Point(client, server);
-    client.Connect();
-    TIdMessage message;
-    Address(message);
-    client.SendMail(message);
-    client.Disconnect();
-    EXPECT_TRUE(server.WaitFinished());
-    EXPECT_EQ(server.Mismatch(), "");
-}
-
-TEST(SMTPAgainstScriptedServers, LogsInWithPlainWhenLoginIsNotOffered)
-{
-    // base64 of NUL "alice" NUL "secret".
-    ScriptedServer server("S: 220 ready\nC: *\nS: 250-mx.example.org\nS: 250 AUTH PLAIN\nC: Rset\nS: 250 OK\n"
-                          "C: AUTH PLAIN AGFsaWNlAHNlY3JldA==\nS: 235 OK\nC: Mail from:<ann@example.org>\n"
-                          "S: 250 OK\nC: *\nS: 250 OK\n" +
-                          Delivered + "C: Quit\n");
-    TIdSMTP client;
-    Point(client, server);
-    client.AuthenticationType = atLogin;
-    client.UserId = "alice";
-    client.Password = "secret";
-    client.Connect();
-    EXPECT_TRUE(client.ServerOffersAuth(atLogin));
-    TIdMessage message;
-    Address(message);
-    client.SendMail(message);
-    EXPECT_TRUE(client.LoggedIn());
-    client.Disconnect();
-    EXPECT_TRUE(server.WaitFinished());
-    EXPECT_EQ(server.Mismatch(), "");
-}
-
-TEST(SMTPAgainstScriptedServers, AnEmptyUserNameIsSentAsAnEmptyAnswer)
-{
-    ScriptedServer server(Hello +
-                          "C: Rset\nS: 250 OK\nC: auth LOGIN\nS: 334 VXNlcm5hbWU6\nC: \n"
-                          "S: 334 UGFzc3dvcmQ6\nC: c2VjcmV0\nS: 235 OK\nC: *\nS: 250 OK\nC: *\nS: 250 OK\n" +
-                          Delivered + "C: Quit\n");
-    TIdSMTP client;
-    Point(client, server);
-    client.AuthenticationType = atLogin;
-    client.Password = "secret";
-    client.Connect();
-    TIdMessage message;
-    Address(message);
-    client.SendMail(message);
-    client.Disconnect();
-    EXPECT_TRUE(server.WaitFinished());
-    EXPECT_EQ(server.Mismatch(), "");
+    const struct {
+        const char* name;
+        std::string table;
+        std::string user;
+    } dialogues[] = {
+        {"251 accepts the recipient",
+         "S: 220 ready\nC: *\nS: 250 mx.example.org\nC: Rset\nS: 250 OK\nC: *\nS: 250 OK\nC: RCPT "
+         "to:<to@example.org>\nS: 251 will forward\n",
+         ""},
+        // base64 of NUL "alice" NUL "secret".
+        {"PLAIN when LOGIN is not offered",
+         "S: 220 ready\nC: *\nS: 250-mx.example.org\nS: 250 AUTH PLAIN\nC: Rset\nS: 250 OK\n"
+         "C: AUTH PLAIN AGFsaWNlAHNlY3JldA==\nS: 235 OK\nC: *\nS: 250 OK\nC: *\nS: 250 OK\n",
+         "alice"},
+        {"an empty user name is an empty answer",
+         Hello + "C: Rset\nS: 250 OK\nC: auth LOGIN\nS: 334 VXNlcm5hbWU6\nC: \nS: 334 UGFzc3dvcmQ6\n"
+                 "C: c2VjcmV0\nS: 235 OK\nC: *\nS: 250 OK\nC: *\nS: 250 OK\n",
+         ""},
+    };
+    for (const auto& dialogue : dialogues) {
+        ScriptedServer server(dialogue.table + Delivered + "C: Quit\n");
+        TIdSMTP client;
+        Point(client, server);
+        client.AuthenticationType = atLogin;
+        client.UserId = dialogue.user;
+        client.Password = "secret";
+        client.Connect();
+        TIdMessage message;
+        Address(message);
+        client.SendMail(message);
+        client.Disconnect();
+        EXPECT_TRUE(server.WaitFinished()) << dialogue.name;
+        EXPECT_EQ(server.Mismatch(), "") << dialogue.name;
+    }
 }
 
 TEST(SMTPAgainstScriptedServers, LineBreaksOrNulInAnArgumentAreRefusedBeforeAnythingIsSent)
