@@ -403,7 +403,7 @@ bool CursorBusy()
 
 } // namespace
 
-TEST_F(FrmEmailTest, ASendWaitingOnAHostThatNeverAnswersStaysResponsiveAndDisconnectCancelsIt)
+TEST_F(FrmEmailTest, ASendWaitingOnAHostThatNeverAnswersStaysResponsiveAndDisconnectOrClosingCancelsIt)
 {
     UnansweringHost host;
     RunProgram({"sqlite3", Database().string(),
@@ -411,24 +411,30 @@ TEST_F(FrmEmailTest, ASendWaitingOnAHostThatNeverAnswersStaysResponsiveAndDiscon
                     ", Email = 'zoe@example.org'"});
     auto window = Create();
     Type(*window, "txtReceipient", QStringLiteral("bob@example.org"));
-    bool ran = false;
-    bool busyMeanwhile = false;
-    const auto posted = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::duration waited{};
-    QTimer::singleShot(0, window.get(), [&] {
-        ran = true;
-        waited = std::chrono::steady_clock::now() - posted;
-        busyMeanwhile = CursorBusy();
-        Click(*window, "tDisconnect");
-    });
-    Click(*window, "bSend");
-    EXPECT_TRUE(ran);
-    // Far less than the connect time-out: the event ran inside the wait, not after it.
-    EXPECT_LT(waited, std::chrono::seconds(10));
-    EXPECT_TRUE(busyMeanwhile);
-    EXPECT_FALSE(CursorBusy());
-    EXPECT_EQ(boxes.applicationErrors, QStringList{"The command was cancelled."});
-    EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel0").text(), "Not connected");
+    for (const bool closing : {false, true}) {
+        boxes.applicationErrors.clear();
+        bool ran = false;
+        bool busyMeanwhile = false;
+        const auto posted = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::duration waited{};
+        QTimer::singleShot(0, window.get(), [&] {
+            ran = true;
+            waited = std::chrono::steady_clock::now() - posted;
+            busyMeanwhile = CursorBusy();
+            if (closing)
+                window->close();
+            else
+                Click(*window, "tDisconnect");
+        });
+        Click(*window, "bSend");
+        EXPECT_TRUE(ran);
+        // Far less than the connect time-out: the event ran inside the wait, not after it.
+        EXPECT_LT(waited, std::chrono::seconds(10));
+        EXPECT_TRUE(busyMeanwhile);
+        EXPECT_FALSE(CursorBusy());
+        EXPECT_EQ(boxes.applicationErrors, QStringList{"The command was cancelled."}) << closing;
+        EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel0").text(), "Not connected");
+    }
 }
 
 TEST_F(FrmEmailTest, CheckMailWaitingOnASilentServerIsCancelledByDisconnectAndCanRunAgain)
