@@ -1,9 +1,12 @@
 // Fetching (also over TLS) and sending a 20 MB message (one base64 attachment) through real
-// servers, beside Python's poplib/smtplib + email doing the same work in the same run, and the client's peak
-// memory while it fetches a 100 MB attachment.
+// servers, beside Python's poplib/smtplib + email doing the same work in the same run, the
+// client's peak memory while it fetches a 100 MB attachment, and listing the headers of 500
+// messages through a relay that delays each direction by 20 ms, pipelined, one command at a
+// time, and by poplib.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,7 +23,11 @@ constexpr std::size_t FetchAttachmentBytes = 15000000;   // base64 makes the mes
 constexpr std::size_t MemoryAttachmentBytes = 100000000; // message 2 of the mailbox
 constexpr int Runs = 5;
 
+constexpr int ListedMessages = 500;
+constexpr int RelayDelayMs = 20;
+
 const std::string PythonPeer = std::string(QUIETPANE_BENCH_DIR) + "/mail_peer.py";
+const std::string DelayRelay = std::string(QUIETPANE_BENCH_DIR) + "/delay_relay.py";
 
 // The servers and the messages, made once for the whole run.
 struct Peers {
@@ -210,5 +217,85 @@ void BM_PeakMemoryFetch100MB(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * peers.messageBytes[1]));
 }
 BENCHMARK(BM_PeakMemoryFetch100MB)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A mailbox of small messages that lies a round trip of 2 x 20 ms away.
+struct DistantMailbox {
+    DistantMailbox()
+    {
+        for (int number = 1; number <= ListedMessages; ++number) {
+            mailbox.Deliver("From: Ann <ann@example.org>\r\nTo: bob@example.org\r\nSubject: message " +
+                            std::to_string(number) +
+                            "\r\nDate: Tue, 08 Dec 2026 10:15:00 +0000\r\n\r\nbody\r\n");
+        }
+        relay = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/bin/python3", DelayRelay, std::to_string(port),
+                                     std::to_string(mailbox.Port()), std::to_string(RelayDelayMs)});
+        if (!WaitForPort(port)) {
+            throw std::runtime_error("the relay did not start");
+        }
+    }
+
+    DovecotServer mailbox;
+    int port = FreePort();
+    std::unique_ptr<ChildProcess> relay;
+};
+
+DistantMailbox& TheDistantMailbox()
+{
+    static DistantMailbox distant;
+    return distant;
+}
+
+// Check Mail's work: log in, STAT, LIST, then the header block and size of every message.
+void ListHeaders(bool pipelined)
+{
+    TIdPOP3 client;
+    client.Host = "127.0.0.1";
+    client.Port = TheDistantMailbox().port;
+    client.UserId = DovecotServer::User;
+    client.Password = DovecotServer::Password;
+    client.RecvBufferSize = 1024; // as the mail window sets it
+    client.Connect();
+    const int count = client.CountMessages();
+    benchmark::DoNotOptimize(client.MailboxSize());
+    TIdMessage message;
+    int listed = 0;
+    if (pipelined) {
+        client.FetchHeaders(1, count, message, [&listed](int, TIdMessage&, int size) { listed += size > 0; });
+    } else {
+        for (int number = 1; number <= count; ++number) {
+            message.Clear();
+            listed += client.FetchHeader(number, message) && client.MessageSize(number) > 0;
+        }
+    }
+    client.Disconnect();
+    if (listed != ListedMessages) {
+        throw std::runtime_error("not every message was listed");
+    }
+}
+
+void BM_ListHeadersPipelined(benchmark::State& state)
+{
+    for (auto _ : state) {
+        ListHeaders(true);
+    }
+}
+BENCHMARK(BM_ListHeadersPipelined)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ListHeadersOneAtATime(benchmark::State& state)
+{
+    for (auto _ : state) {
+        ListHeaders(false);
+    }
+}
+BENCHMARK(BM_ListHeadersOneAtATime)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PythonListHeaders(benchmark::State& state)
+{
+    const std::vector<double> seconds =
+        PythonRuns({"list", std::to_string(TheDistantMailbox().port), std::to_string(state.max_iterations)});
+    ReportPythonRuns(state, seconds, 0);
+}
+BENCHMARK(BM_PythonListHeaders)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 } // namespace

@@ -168,8 +168,30 @@ void TfrmEmail::closeEvent(QCloseEvent* event)
 
 void TfrmEmail::FormClose()
 {
-    // A command that is still running keeps its session; the window only hides.
-    commands_.Run([this] { outgoing_.Disconnect(); });
+    // Closing the window gives up a command that still waits on a server.
+    if (commands_.Busy())
+        CancelMailCommand();
+    else
+        commands_.Run([this] { outgoing_.Disconnect(); });
+}
+
+void TfrmEmail::CancelMailCommand()
+{
+    // Only one command runs, but which session it waits on does not matter: the POP3 session is
+    // what Disconnect ends anyway, and the SMTP session is opened again by the next send.
+    outgoing_.Cancel();
+    idPOP3_.Cancel();
+    ShowConnectionState(false);
+}
+
+void TfrmEmail::tDisconnectClick()
+{
+    // The one button that works while a command runs: it ends the command, whose error then
+    // reaches the error box, instead of waiting behind it.
+    if (commands_.Busy())
+        CancelMailCommand();
+    else
+        receivePage_->tDisconnectClick();
 }
 
 void TfrmEmail::FormDestroy()
@@ -229,6 +251,7 @@ void TfrmEmail::IdSmtpStatus(const QString& statusText)
 void TfrmEmail::bSendClick()
 {
     commands_.Run([this] {
+        const TBusySpan busy(*this);
         ComposeMessage(idMessage_,
                        sendPage_->Composed(setupPage_->AccountName(), setupPage_->AccountEmail()));
         outgoing_.Send(idMessage_, setupPage_->OutgoingAccount());
@@ -257,7 +280,6 @@ void TfrmEmail::RetrieveMail() { receivePage_->RetrieveMail(); }
 int TfrmEmail::FindAttachmentIndex(const QString& fileName) const { return receivePage_->FindAttachmentIndex(fileName); }
 void TfrmEmail::lvMessagePartsClick() { receivePage_->lvMessagePartsClick(); }
 void TfrmEmail::tDeleteClick() { receivePage_->tDeleteClick(); }
-void TfrmEmail::tDisconnectClick() { receivePage_->tDisconnectClick(); }
 // clang-format on
 
 } // namespace quietpane

@@ -82,6 +82,8 @@ protected:
 private:
     void FormCreate();
     void FormClose();
+    // Ends the running mail command with its cancel error and closes its session.
+    void CancelMailCommand();
     void BuildToolBar();
     void BuildStatusBar();
 

@@ -34,6 +34,18 @@ public:
     virtual void SetStatusText(int panel, const QString& text) = 0;
 };
 
+// The busy cursor for the length of a command, switched off however the command ends.
+class TBusySpan {
+public:
+    explicit TBusySpan(TMailStatus& status) : status_(status) { status_.ShowBusy(true); }
+    ~TBusySpan() { status_.ShowBusy(false); }
+    TBusySpan(const TBusySpan&) = delete;
+    TBusySpan& operator=(const TBusySpan&) = delete;
+
+private:
+    TMailStatus& status_;
+};
+
 // Lets one mail command run at a time. A command started while another runs (possible while
 // the anti-freeze pumps events inside a network call) is ignored instead of interleaving its
 // commands with the running one's on the same session.

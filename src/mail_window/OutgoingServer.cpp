@@ -32,30 +32,21 @@ void TOutgoingServer::Connect(const TOutgoingAccount& account)
 
 bool TOutgoingServer::SessionInStep()
 {
-    // Between commands the server has nothing to say: anything it sent meanwhile, or its
-    // closing the connection, means the session is over ("421 ... timeout").
-    try {
-        return smtp_.Connected() && smtp_.InputBuffer().Empty() && smtp_.FillInputBuffer(false, 0) == 0 &&
-               smtp_.Connected();
-    } catch (const std::exception&) {
-        return false; // a reset connection
-    }
+    // Between commands the server has nothing to say: anything it sent meanwhile ("421 ...
+    // timeout") means the session is over, as does its closing the connection.
+    return smtp_.Connected() && smtp_.InputBuffer().Empty();
 }
 
 void TOutgoingServer::Send(TIdMessage& message, const TOutgoingAccount& account)
 {
+    // A failed send that left the session out of step has closed it already.
     if (!SessionInStep() || account != sessionAccount_) {
         Disconnect();
         Apply(account);
         sessionAccount_ = account;
         smtp_.Connect();
     }
-    try {
-        smtp_.SendMail(message);
-    } catch (...) {
-        Disconnect();
-        throw;
-    }
+    smtp_.SendMail(message);
 }
 
 void TOutgoingServer::Disconnect()
@@ -70,6 +61,11 @@ void TOutgoingServer::Disconnect()
 void TOutgoingServer::Drop()
 {
     smtp_.DropConnection();
+}
+
+void TOutgoingServer::Cancel()
+{
+    smtp_.Cancel();
 }
 
 } // namespace quietpane

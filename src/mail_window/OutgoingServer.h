@@ -19,8 +19,8 @@ struct TOutgoingAccount {
 };
 
 // The SMTP session the window keeps open between sends. A send finds a session that is in
-// step with the server or makes a fresh one: after a failed send the old session is out of
-// step (the server may still be reading message text), and a server drops idle sessions.
+// step with the server or makes a fresh one: a send that failed half-way has closed its
+// session, and a server drops idle sessions.
 class TOutgoingServer {
 public:
     explicit TOutgoingServer(TIdSMTP& smtp) : smtp_(smtp) {}
@@ -29,12 +29,14 @@ public:
     // connection at all.
     void Connect(const TOutgoingAccount& account);
     // Sends on the open session, or on a fresh one when there is none, the server has closed
-    // it or the account has changed since it was opened. A failed send drops the session.
+    // it or the account has changed since it was opened.
     void Send(TIdMessage& message, const TOutgoingAccount& account);
     // Ends the session with "Quit"; nothing when none is open.
     void Disconnect();
     // Ends the session without a word to the server; a call waiting on it fails at once.
     void Drop();
+    // Ends a send waiting on the server with its cancel error; the session is closed.
+    void Cancel();
 
 private:
     void Apply(const TOutgoingAccount& account);

@@ -31,18 +31,6 @@ constexpr int kQuitReplyTimeoutMs = 30000;
 
 enum THeaderColumn { kSubjectColumn, kFromColumn, kDateColumn, kSizeColumn };
 
-// The busy cursor for the length of a command, switched off however the command ends.
-class TBusySpan {
-public:
-    explicit TBusySpan(TMailStatus& status) : status_(status) { status_.ShowBusy(true); }
-    ~TBusySpan() { status_.ShowBusy(false); }
-    TBusySpan(const TBusySpan&) = delete;
-    TBusySpan& operator=(const TBusySpan&) = delete;
-
-private:
-    TMailStatus& status_;
-};
-
 // Runs an action when the scope ends, however it ends.
 template <typename Action> class TScopeExit {
 public:
@@ -74,6 +62,8 @@ void QuitAndAwaitDeletions(TIdPOP3& pop3)
     pop3.WriteLine("Quit");
     try {
         pop3.ReadLine({}, kQuitReplyTimeoutMs);
+    } catch (const EIdCommandCancelled&) {
+        throw; // the user gave up the whole check
     } catch (const EIdException&) {
         // The server closing without an answer ends the session just as well.
     }
@@ -192,22 +182,25 @@ void TReceivePage::CheckMail()
 void TReceivePage::ListMessageHeaders(int count)
 {
     TMailStatus& status = *services_.status;
-    TIdPOP3& pop3 = *services_.pop3;
-    TIdMessage& message = *services_.message;
     const QString previousSizeText = status.StatusText(1);
     lvHeaders_->clear();
-    for (int number = 1; number <= count; ++number) {
+    const auto showProgress = [&status, count](int number) {
         status.ShowStatus(QStringLiteral("Messsage %1 of %2").arg(number).arg(count));
         QCoreApplication::processEvents();
-        message.Clear();
-        pop3.FetchHeader(number, message);
-        auto* row = new QTreeWidgetItem(lvHeaders_);
-        row->setText(kSubjectColumn, FromLibraryText(message.Subject));
-        row->setText(kFromColumn, FromLibraryText(message.From.Text()));
-        row->setText(kDateColumn, ListDateText(message.Date));
-        row->setText(kSizeColumn, QString::number(pop3.MessageSize(number)));
-        row->setData(kSubjectColumn, kMessageNumberRole, number);
-    }
+    };
+    showProgress(1);
+    // The rows come as the headers arrive; a failure keeps those listed so far.
+    services_.pop3->FetchHeaders(1, count, *services_.message,
+                                 [&](int number, TIdMessage& message, int size) {
+                                     auto* row = new QTreeWidgetItem(lvHeaders_);
+                                     row->setText(kSubjectColumn, FromLibraryText(message.Subject));
+                                     row->setText(kFromColumn, FromLibraryText(message.From.Text()));
+                                     row->setText(kDateColumn, ListDateText(message.Date));
+                                     row->setText(kSizeColumn, QString::number(size));
+                                     row->setData(kSubjectColumn, kMessageNumberRole, number);
+                                     if (number < count)
+                                         showProgress(number + 1);
+                                 });
     status.ShowStatus(previousSizeText);
 }
 

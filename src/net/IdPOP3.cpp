@@ -4,6 +4,7 @@
 #include <climits>
 #include <stdexcept>
 
+#include "net/IdCommandArgument.h"
 #include "net/IdGlobal.h"
 
 namespace {
@@ -11,11 +12,23 @@ namespace {
 constexpr int16_t OkCode = 1; // "+OK"
 constexpr int16_t AnyCode = -1;
 
-// The text after the first blank, or the whole text when it has none.
-std::string AfterFirstBlank(const std::string& text)
+// Messages whose commands are on their way at most, when the server takes pipelined commands.
+// Enough to cover a slow round trip; few enough that the commands fit the socket buffers.
+constexpr int PipelineDepth = 64;
+
+// The size in a listing line "number size [more]": the word after the first blank (the whole
+// first word when there is no blank), fallback when it is no number.
+int ListedSize(const std::string& listing, int fallback)
 {
-    const std::size_t blank = text.find(' ');
-    return blank == std::string::npos ? text : text.substr(blank + 1);
+    const std::size_t blank = listing.find(' ');
+    const std::string rest = blank == std::string::npos ? listing : listing.substr(blank + 1);
+    return StrToIntDef(rest.substr(0, rest.find(' ')), fallback);
+}
+
+// The size in a reply "+OK number size [more]"; -1 when it has none.
+int SizeInReply(const std::string& reply)
+{
+    return ListedSize(reply.substr(std::min<std::size_t>(4, reply.size())), -1);
 }
 
 } // namespace
@@ -27,22 +40,30 @@ TIdPOP3::TIdPOP3()
 
 void TIdPOP3::Connect()
 {
+    CheckCommandArgument(UserId, "user name");
+    CheckCommandArgument(Password, "password");
+    capabilities_.reset();
     TIdTCPClient::Connect();
     try {
         if (Port == ImplicitTLSPort) {
             StartTLS(Host);
         }
         ReadReply({OkCode});
-        if (!TLSActive() && OffersSTLS()) {
+        if (!TLSActive() && Offers("STLS")) {
             SendCommand("STLS", OkCode);
             StartTLS(Host);
+            // What the server offered before TLS no longer counts once it is up.
+            capabilities_.reset();
         }
         CheckPasswordMayTravel();
         SendCommand("USER " + UserId, OkCode);
         SendCommand("PASS " + Password, OkCode);
     } catch (...) {
-        // A failure of the disconnect itself is what the caller then sees.
-        Disconnect();
+        // A failure of the disconnect itself is what the caller then sees. A session that is
+        // already closed (a time-out, a cancel) keeps its own failure.
+        if (Connected()) {
+            Disconnect();
+        }
         throw;
     }
 }
@@ -56,19 +77,6 @@ void TIdPOP3::Disconnect()
         throw;
     }
     DropConnection();
-}
-
-bool TIdPOP3::OffersSTLS()
-{
-    // A server without CAPA answers "-ERR" and lists nothing.
-    if (SendCommand("CAPA", AnyCode) != OkCode) {
-        return false;
-    }
-    std::vector<std::string> capabilities;
-    TIdStringListSink sink(capabilities);
-    CaptureLines(&sink);
-    return std::any_of(capabilities.begin(), capabilities.end(),
-                       [](const std::string& line) { return SameTextNoCase(Trim(line), "STLS"); });
 }
 
 int TIdPOP3::CountMessages()
@@ -95,7 +103,7 @@ int TIdPOP3::MailboxSize()
         SendCommand("LIST", OkCode);
         long long total = 0;
         for (std::string line = ReadLine(); line != "." && !line.empty(); line = ReadLine()) {
-            total += StrToIntDef(AfterFirstBlank(line), 0);
+            total += ListedSize(line, 0);
         }
         return total > INT_MAX ? INT_MAX : static_cast<int>(total);
     } catch (const std::exception&) {
@@ -111,7 +119,7 @@ int TIdPOP3::MessageSize(int n)
         if (reply.empty()) {
             return -1;
         }
-        return StrToIntDef(AfterFirstBlank(reply.substr(std::min<std::size_t>(4, reply.size()))), -1);
+        return SizeInReply(reply);
     } catch (const std::exception&) {
         return -1;
     }
@@ -153,4 +161,83 @@ bool TIdPOP3::ResetDeletions()
 {
     SendCommand("RSET", OkCode);
     return true;
+}
+
+bool TIdPOP3::OffersPipelining()
+{
+    return Offers("PIPELINING");
+}
+
+bool TIdPOP3::Offers(const std::string& capability)
+{
+    if (!capabilities_) {
+        capabilities_.emplace();
+        // A server without CAPA answers "-ERR" and lists nothing.
+        if (SendCommand("CAPA", AnyCode) == OkCode) {
+            TIdStringListSink sink(*capabilities_);
+            CaptureLines(&sink);
+        }
+    }
+    return std::any_of(capabilities_->begin(), capabilities_->end(),
+                       [&](const std::string& line) { return SameTextNoCase(Trim(line), capability); });
+}
+
+void TIdPOP3::FetchHeaders(int first, int last, TIdMessage& message, const THeaderHandler& onHeader)
+{
+    try {
+        if (first <= last && OffersPipelining()) {
+            int unsent = first;
+            for (int number = first; number <= last; ++number) {
+                // Topped up in batches, so that one write carries many commands.
+                if (unsent <= last && unsent - number <= PipelineDepth / 2) {
+                    std::string batch;
+                    for (; unsent <= last && unsent < number + PipelineDepth; ++unsent) {
+                        batch +=
+                            "TOP " + std::to_string(unsent) + " 0\r\nLIST " + std::to_string(unsent) + "\r\n";
+                    }
+                    WriteText(batch);
+                }
+                ReadHeaderListing(number, true, message, onHeader);
+            }
+        } else {
+            for (int number = first; number <= last; ++number) {
+                ReadHeaderListing(number, false, message, onHeader);
+            }
+        }
+    } catch (...) {
+        // Replies to commands already sent may be on their way: the session is out of step.
+        DropConnection();
+        throw;
+    }
+}
+
+void TIdPOP3::ReadHeaderListing(int number, bool pipelined, TIdMessage& message,
+                                const THeaderHandler& onHeader)
+{
+    message.Clear();
+    if (!pipelined) {
+        WriteLine("TOP " + std::to_string(number) + " 0");
+    }
+    if (ReadListingReply()) {
+        ReadMessageHeader(message);
+        if (!MessageEnded()) {
+            // Whatever stands between the header block and the end line belongs to this reply.
+            while (ReadLine() != ".") {
+            }
+        }
+    }
+    if (!pipelined) {
+        WriteLine("LIST " + std::to_string(number));
+    }
+    const int size = ReadListingReply() ? SizeInReply(LastReply()) : -1;
+    onHeader(number, message, size);
+}
+
+bool TIdPOP3::ReadListingReply()
+{
+    // A refusal is an answer too; garbage is not, and leaves the pipeline out of step.
+    if (ReadReply({}) != OkCode && !ReplyWellFormed()) {
+        RaiseReplyError();
+    }
+    return ReplyCode() == OkCode;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "message/IdMessageClient.h"
 
@@ -31,7 +34,24 @@ public:
     bool DeleteMessage(int n);
     bool ResetDeletions();
 
+    // Receives each message of a listing: its number, its header block and its size (-1 when
+    // the server refused to tell it; a refused header block leaves the message cleared).
+    using THeaderHandler = std::function<void(int number, TIdMessage& message, int size)>;
+    // The header blocks and sizes of messages first..last in order, each handed over as soon as
+    // it has arrived. A server that offers PIPELINING gets the commands in batches, so that
+    // the round trips do not add up; others get one command at a time. Any failure closes the
+    // session and raises; the messages handed over so far stay handed over.
+    void FetchHeaders(int first, int last, TIdMessage& message, const THeaderHandler& onHeader);
+    // Asks for the server's capabilities once per session.
+    bool OffersPipelining();
+
 private:
-    // Asks for the server's capabilities; true when they include STLS.
-    bool OffersSTLS();
+    // Whether the server's CAPA lists the capability; asked once per session.
+    bool Offers(const std::string& capability);
+    // True for "+OK", false for "-ERR"; raises for anything else.
+    bool ReadListingReply();
+    void ReadHeaderListing(int number, bool pipelined, TIdMessage& message, const THeaderHandler& onHeader);
+
+    // The CAPA lines of this session, once asked; empty when the server has no CAPA.
+    std::optional<std::vector<std::string>> capabilities_;
 };

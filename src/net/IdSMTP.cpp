@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "message/IdCoder3To4.h"
+#include "net/IdCommandArgument.h"
 #include "net/IdGlobal.h"
 
 namespace {
@@ -55,11 +56,12 @@ void TIdSMTP::Connect()
 bool TIdSMTP::Hello()
 {
     authMechanisms_.clear();
-    if (SendCommand("ehlo " + LocalHostName(), AnyCode) == 250) {
+    const std::string hello = HelloName();
+    if (SendCommand("ehlo " + hello, AnyCode) == 250) {
         ReadAuthMechanisms();
         return true;
     }
-    SendCommand("Helo " + LocalHostName(), 250);
+    SendCommand("Helo " + hello, 250);
     return false;
 }
 
@@ -69,6 +71,18 @@ bool TIdSMTP::OffersExtension(const std::string& keyword) const
     return std::any_of(lines.begin() + (lines.empty() ? 0 : 1), lines.end(), [&](const std::string& line) {
         return line.size() > 4 && SameTextNoCase(Trim(line.substr(4)), keyword);
     });
+}
+
+std::string TIdSMTP::HelloName()
+{
+    // Servers may refuse a bare host name; the address literal of this end always qualifies. No
+    // name lookup here: a slow resolver would hold the window.
+    std::string name = LocalHostName();
+    if (name.find('.') == std::string::npos || name.back() == '.') {
+        name = "[" + SocketHandle().IP + "]";
+    }
+    CheckCommandArgument(name, "local host name");
+    return name;
 }
 
 void TIdSMTP::ReadAuthMechanisms()
@@ -92,10 +106,14 @@ void TIdSMTP::ReadAuthMechanisms()
     }
 }
 
+bool TIdSMTP::Offers(const std::string& mechanism) const
+{
+    return std::find(authMechanisms_.begin(), authMechanisms_.end(), mechanism) != authMechanisms_.end();
+}
+
 bool TIdSMTP::ServerOffersAuth(TAuthenticationType type)
 {
-    return type == atLogin &&
-           std::find(authMechanisms_.begin(), authMechanisms_.end(), "LOGIN") != authMechanisms_.end();
+    return type == atLogin && (Offers("LOGIN") || Offers("PLAIN"));
 }
 
 bool TIdSMTP::LogIn()
@@ -103,18 +121,41 @@ bool TIdSMTP::LogIn()
     bool result = false;
     if (AuthenticationType == atLogin) {
         CheckPasswordMayTravel();
-        // The 334 prompts are not examined: only their codes count.
-        SendCommand("auth LOGIN", 334);
-        SendCommand(EncodeBase64Text(UserId), 334);
-        SendCommand(EncodeBase64Text(Password), 235);
+        if (!Offers("LOGIN") && Offers("PLAIN")) {
+            const std::string credentials = '\0' + UserId + '\0' + Password;
+            SendCommand("AUTH PLAIN " + EncodeBase64Text(credentials), 235);
+        } else {
+            // The 334 prompts are not examined: only their codes count. An empty answer is a line
+            // of its own all the same.
+            SendCommand("auth LOGIN", 334);
+            WriteLine(EncodeBase64Text(UserId));
+            ReadReply({334});
+            WriteLine(EncodeBase64Text(Password));
+            ReadReply({235});
+        }
         result = true;
     }
     loggedIn_ = true;
     return result;
 }
 
+void TIdSMTP::CheckArguments(const TIdMessage& message) const
+{
+    CheckCommandArgument(message.From.Address, "sender address");
+    for (const TIdEMailAddressList* list : {&message.Recipients, &message.CCList, &message.BccList}) {
+        for (int index = 0; index < list->Count(); ++index) {
+            CheckCommandArgument(list->Items(index).Address, "recipient address");
+        }
+    }
+    if (AuthenticationType != atNone) {
+        CheckCommandArgument(UserId, "user name");
+        CheckCommandArgument(Password, "password");
+    }
+}
+
 void TIdSMTP::SendMail(TIdMessage& message)
 {
+    CheckArguments(message);
     SendCommand("Rset", AnyCode);
     if (AuthenticationType != atNone && ServerOffersAuth(AuthenticationType) && !loggedIn_) {
         LogIn();
@@ -122,13 +163,26 @@ void TIdSMTP::SendMail(TIdMessage& message)
     SendCommand("Mail from:<" + message.From.Address + ">", 250);
     for (const TIdEMailAddressList* list : {&message.Recipients, &message.CCList, &message.BccList}) {
         for (int index = 0; index < list->Count(); ++index) {
-            SendCommand("RCPT to:<" + list->Items(index).Address + ">", 250);
+            // 251: the server forwards the message, which is a success all the same.
+            SendCommand("RCPT to:<" + list->Items(index).Address + ">", {250, 251});
         }
     }
     SendCommand("Data", 354);
     message.ExtraHeaders.SetHeader("X-Mailer", MailAgent);
-    WriteMessage(message);
+    try {
+        WriteMessage(message);
+    } catch (...) {
+        // The server still takes every line as message text: the session cannot go on.
+        DropConnection();
+        throw;
+    }
     SendCommand(".", 250);
+}
+
+void TIdSMTP::DropConnection()
+{
+    loggedIn_ = false;
+    TIdMessageClient::DropConnection();
 }
 
 void TIdSMTP::Disconnect()
@@ -138,10 +192,8 @@ void TIdSMTP::Disconnect()
             WriteLine("Quit");
         }
     } catch (...) {
-        loggedIn_ = false;
         DropConnection();
         throw;
     }
-    loggedIn_ = false;
     DropConnection();
 }

@@ -8,7 +8,7 @@
 enum TAuthenticationType { atNone, atLogin };
 
 // Sends one message at a time over an SMTP connection that stays open between sends: greeting
-// and EHLO (falling back to HELO) on connect, AUTH LOGIN on the first send that needs it, then
+// and EHLO (falling back to HELO) on connect, AUTH LOGIN (or PLAIN) on the first send that needs it, then
 // the envelope around the message writer.
 class TIdSMTP : public TIdMessageClient {
 public:
@@ -33,6 +33,9 @@ public:
 
     void Connect() override;
     void Disconnect() override;
+    // Also forgets the login, which belonged to the session.
+    void DropConnection() override;
+    // For atLogin: true when the server offers LOGIN or, failing that, PLAIN.
     virtual bool ServerOffersAuth(TAuthenticationType type);
     virtual bool LogIn();
     virtual void SendMail(TIdMessage& message);
@@ -43,8 +46,13 @@ protected:
     // Whether the last EHLO reply names the extension.
     bool OffersExtension(const std::string& keyword) const;
     void ReadAuthMechanisms();
+    // The EHLO argument: the machine's name when it is fully qualified, else the address literal
+    // of this end of the connection.
+    std::string HelloName();
 
 private:
+    bool Offers(const std::string& mechanism) const;
+    void CheckArguments(const TIdMessage& message) const;
     std::vector<std::string> authMechanisms_;
     bool loggedIn_ = false;
 };

@@ -55,7 +55,7 @@ void TIdSSLSession::TSessionFree::operator()(ssl_st* session) const
 }
 
 TIdSSLSession::TIdSSLSession(TIdSocketHandle& socket, const TIdTLSOptions& options, int timeoutMs)
-    : socket_(socket), chunk_(kChunkSize)
+    : socket_(socket), timeoutMs_(timeoutMs), chunk_(kChunkSize)
 {
     ERR_clear_error();
     context_.reset(SSL_CTX_new(TLS_client_method()));
@@ -194,6 +194,14 @@ long TIdSSLSession::Flush()
         for (int position = 0; position < count;) {
             const long sent =
                 socket_.Send(chunk_.data() + position, static_cast<std::size_t>(count - position));
+            if (sent == -1 && SocketStack->LastSocketError() == Id_WSAEWOULDBLOCK) {
+                // The engine has taken the bytes already: they must go out, however long the
+                // server takes to make room for them.
+                if (!socket_.IsWritable(timeoutMs_)) {
+                    throw EIdWriteTimeout();
+                }
+                continue;
+            }
             if (sent <= 0) {
                 return sent;
             }
@@ -205,9 +213,11 @@ long TIdSSLSession::Flush()
 
 long TIdSSLSession::Feed(int timeoutMs)
 {
-    if (!socket_.IsReadable(timeoutMs)) {
-        return kNoData;
-    }
+    return socket_.IsReadable(timeoutMs) ? TakeAvailable() : kNoData;
+}
+
+long TIdSSLSession::TakeAvailable()
+{
     const long count = socket_.Receive(chunk_.data(), chunk_.size());
     if (count > 0) {
         BIO_write(incoming_, chunk_.data(), static_cast<int>(count));

@@ -51,6 +51,8 @@ public:
 
     // Runs the handshake and checks the certificate against the system's trust store and the
     // peer name. Raises EIdTLSCertificateNotTrusted or EIdTLSError and leaves nothing behind.
+    // timeoutMs bounds each wait of the handshake, and later each wait for room to send
+    // (EIdWriteTimeout).
     TIdSSLSession(TIdSocketHandle& socket, const TIdTLSOptions& options, int timeoutMs);
     ~TIdSSLSession();
     TIdSSLSession(const TIdSSLSession&) = delete;
@@ -59,6 +61,9 @@ public:
     // Bytes received but not yet handed out: the socket's readability says nothing about them.
     bool HasPendingInput() const;
     long Receive(char* destination, std::size_t size, int timeoutMs);
+    // Takes what the socket holds into the engine without decrypting it, for a socket known to
+    // be readable: the count, or 0 when the peer has closed, -1 on a socket error.
+    long TakeAvailable();
     // Encrypts and sends all of data; returns its size on success.
     long Send(const char* data, std::size_t size);
     // Tells the peer the session ends, without waiting for its answer. Never raises.
@@ -82,6 +87,8 @@ private:
     [[noreturn]] void RaiseFailure(const std::string& step) const;
 
     TIdSocketHandle& socket_;
+    // How long the server may take to answer or to make room for what is sent.
+    int timeoutMs_;
     std::unique_ptr<ssl_ctx_st, TContextFree> context_;
     std::unique_ptr<ssl_st, TSessionFree> session_;
     // Owned by the session.

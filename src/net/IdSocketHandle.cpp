@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
+
 #include "net/IdAntiFreeze.h"
 
 TIdSocketHandle::~TIdSocketHandle()
@@ -18,6 +20,7 @@ void TIdSocketHandle::AllocateHandle(int type, int protocol)
     }
     handle_ = handle;
     hasHandle_ = true;
+    cancelled_ = false;
 }
 
 void TIdSocketHandle::ReleaseHandle(bool resetLocal)
@@ -42,9 +45,26 @@ void TIdSocketHandle::BindLocal()
     ReadLocalAddress();
 }
 
-int TIdSocketHandle::ConnectToPeer(int family)
+int TIdSocketHandle::ConnectToPeer(int family, int timeoutMs)
 {
-    const int result = SocketStack->ConnectSocket(handle_, family, PeerAddress, PeerPortNumber);
+    const bool limited = timeoutMs != IdTimeoutInfinite;
+    if (limited) {
+        SocketStack->CheckSocketResult(SocketStack->SetBlocking(handle_, false));
+    }
+    int result = SocketStack->ConnectSocket(handle_, family, PeerAddress, PeerPortNumber);
+    if (limited) {
+        if (result == -1 && SocketStack->LastSocketError() == Id_WSAEINPROGRESS) {
+            if (!IsWritable(timeoutMs)) {
+                throw EIdConnectTimeout();
+            }
+            const int error = SocketStack->PendingConnectError(handle_);
+            if (error != 0) {
+                TIdStack::RaiseSocketFailure(error);
+            }
+            result = 0;
+        }
+        SocketStack->CheckSocketResult(SocketStack->SetBlocking(handle_, true));
+    }
     if (result != -1) {
         ReadLocalAddress();
         ReadPeerAddress();
@@ -72,34 +92,60 @@ void TIdSocketHandle::ClearAddresses(bool resetLocal)
 
 bool TIdSocketHandle::IsReadable(int timeoutMs)
 {
+    return Wait(false, timeoutMs);
+}
+
+bool TIdSocketHandle::IsWritable(int timeoutMs)
+{
+    return Wait(true, timeoutMs);
+}
+
+void TIdSocketHandle::CheckWaitable() const
+{
+    if (cancelled_) {
+        throw EIdCommandCancelled();
+    }
     if (!hasHandle_) {
         throw EIdConnClosedGracefully();
     }
-    const TIdAntiFreezeBase* antiFreeze = CurrentAntiFreeze;
-    if (antiFreeze != nullptr && antiFreeze->Active) {
-        // Wait in slices so that pending events run between them.
-        const int slice = antiFreeze->IdleTimeOut;
-        if (timeoutMs == IdTimeoutInfinite) {
-            while (!IsReadable(slice)) {
+}
+
+bool TIdSocketHandle::Wait(bool forWriting, int timeoutMs)
+{
+    int remaining = timeoutMs == IdTimeoutInfinite ? IdTimeoutInfinite : std::max(timeoutMs, 0);
+    for (;;) {
+        CheckWaitable();
+        int slice = remaining;
+        const TIdAntiFreezeBase* antiFreeze = CurrentAntiFreeze;
+        if (antiFreeze != nullptr && antiFreeze->Active) {
+            // Wait in slices so that pending events run between them; the odd part comes first.
+            const int idle = antiFreeze->IdleTimeOut;
+            if (remaining == IdTimeoutInfinite) {
+                slice = idle;
+            } else if (remaining > idle && idle > 0) {
+                slice = remaining % idle == 0 ? idle : remaining % idle;
             }
+        }
+        std::vector<TIdStackSocketHandle> list{handle_};
+        const bool ready = (forWriting ? SocketStack->WaitReadable(nullptr, &list, nullptr, slice)
+                                       : SocketStack->WaitReadable(&list, nullptr, nullptr, slice)) == 1;
+        TIdAntiFreezeBase::KeepResponsive(!ready);
+        CheckWaitable();
+        if (ready) {
             return true;
         }
-        if (timeoutMs > slice) {
-            if (IsReadable(timeoutMs - slice)) {
-                return true;
+        if (remaining != IdTimeoutInfinite) {
+            remaining -= slice;
+            if (remaining <= 0) {
+                return false;
             }
-            timeoutMs = slice;
         }
     }
-    std::vector<TIdStackSocketHandle> readList{handle_};
-    const bool ready = SocketStack->WaitReadable(&readList, nullptr, nullptr, timeoutMs) == 1;
-    TIdAntiFreezeBase::KeepResponsive(!ready);
-    return ready;
 }
 
 long TIdSocketHandle::Send(const void* data, std::size_t length)
 {
-    return SocketStack->SendData(handle_, data, length, 0);
+    return SocketStack->SendData(handle_, data, length, MSG_DONTWAIT);
 }
 
 long TIdSocketHandle::Receive(void* buffer, std::size_t length)

@@ -1,6 +1,7 @@
 #include "net/IdStack.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -370,6 +371,25 @@ int TIdStackPosix::GetSocketAddress(TIdStackSocketHandle handle, TIdSocketAddres
 int TIdStackPosix::GetPeerSocketAddress(TIdStackSocketHandle handle, TIdSocketAddress& address)
 {
     return Recorded(QueryAddress(&getpeername, handle, address));
+}
+
+int TIdStack::SetBlocking(TIdStackSocketHandle handle, bool blocking)
+{
+    const int flags = fcntl(handle, F_GETFL);
+    if (flags == -1) {
+        return -1;
+    }
+    return fcntl(handle, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK);
+}
+
+int TIdStack::PendingConnectError(TIdStackSocketHandle handle)
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) == -1) {
+        error = errno;
+    }
+    return error == 0 ? 0 : SocketErrorFromErrno(error);
 }
 
 std::string TIdStackPosix::LocalHostName()

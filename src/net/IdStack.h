@@ -18,6 +18,8 @@ constexpr std::size_t IdMaxSocketsPerSet = 64;
 // Error numbers of the socket layer used by name elsewhere.
 constexpr int Id_WSAESHUTDOWN = 10058;
 constexpr int Id_WSAEADDRINUSE = 10048;
+constexpr int Id_WSAEWOULDBLOCK = 10035;
+constexpr int Id_WSAEINPROGRESS = 10036;
 // A host name that no lookup could resolve.
 constexpr int Id_WSAHOST_NOT_FOUND = 11001;
 constexpr int Id_WSATRY_AGAIN = 11002;
@@ -103,6 +105,10 @@ public:
     virtual std::string LocalHostName() = 0;
     virtual std::string HostToAddress(const std::string& name) = 0;
     virtual int LastSocketError() const = 0;
+    // Switches a socket between waiting and non-waiting calls; -1 on failure.
+    virtual int SetBlocking(TIdStackSocketHandle handle, bool blocking);
+    // How a non-waiting connect ended, in this layer's error numbering; 0 when it succeeded.
+    virtual int PendingConnectError(TIdStackSocketHandle handle);
 
     std::string ResolveHostName(const std::string& host);
     static bool IsDottedIPv4(const std::string& text);

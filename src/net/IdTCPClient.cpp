@@ -4,6 +4,8 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include "net/IdCommandArgument.h"
+
 namespace {
 
 // A port in network order as two bytes.
@@ -41,6 +43,7 @@ void TIdTCPClient::Connect()
     if (SocketHandle().HasHandle()) {
         throw EIdAlreadyConnected();
     }
+    CheckCommandArgument(Host, "host name");
     ClearConnectionState();
     SocketHandle().AllocateHandle(SOCK_STREAM, 0);
     try {
@@ -58,7 +61,7 @@ void TIdTCPClient::Connect()
             SocketHandle().SetSockOpt(IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         }
         ReportStatus(stConnecting, SocketHandle().PeerAddress);
-        SocketStack->CheckSocketResult(SocketHandle().ConnectToPeer(AF_INET));
+        SocketStack->CheckSocketResult(SocketHandle().ConnectToPeer(AF_INET, ConnectTimeout));
     } catch (...) {
         try {
             Disconnect();

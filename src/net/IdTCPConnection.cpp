@@ -15,6 +15,17 @@ constexpr std::size_t RetainedBufferCapacity = std::size_t{1024} * 1024;
 
 const std::string DefaultLineTerminator = "\n";
 
+// "+OK ...", "-ERR ..." or a three-digit code alone or followed by a blank or a dash.
+bool WellFormedReplyLine(const std::string& line)
+{
+    if (SameTextNoCase(line.substr(0, 3), "+OK") || SameTextNoCase(line.substr(0, 4), "-ERR")) {
+        return true;
+    }
+    const auto digit = [&line](std::size_t index) { return line[index] >= '0' && line[index] <= '9'; };
+    return line.size() >= 3 && digit(0) && digit(1) && digit(2) &&
+           (line.size() == 3 || line[3] == ' ' || line[3] == '-');
+}
+
 } // namespace
 
 void TIdBuffer::Append(const char* data, std::size_t count)
@@ -168,6 +179,9 @@ void TIdTCPConnection::CheckPeerClosed(bool raiseIfClosed, bool ignoreBuffer)
         DropConnection();
     }
     if (raiseIfClosed && (ignoreBuffer || inputBuffer_.Empty())) {
+        if (socketHandle_.Cancelled()) {
+            throw EIdCommandCancelled();
+        }
         throw EIdConnClosedGracefully();
     }
 }
@@ -175,6 +189,10 @@ void TIdTCPConnection::CheckPeerClosed(bool raiseIfClosed, bool ignoreBuffer)
 int16_t TIdTCPConnection::CheckReplyCode(int16_t code, const TIdReplyCodes& accepted)
 {
     if (!accepted.empty() && std::find(accepted.begin(), accepted.end(), code) == accepted.end()) {
+        if (!replyWellFormed_) {
+            // Whatever follows cannot be matched to the commands any more.
+            DropConnection();
+        }
         RaiseReplyError();
     }
     return code;
@@ -182,12 +200,56 @@ int16_t TIdTCPConnection::CheckReplyCode(int16_t code, const TIdReplyCodes& acce
 
 bool TIdTCPConnection::Connected()
 {
+    ReceivePending();
     CheckPeerClosed(false, false);
     return socketHandle_.HasHandle();
 }
 
+void TIdTCPConnection::ReceivePending()
+{
+    // Bounded like a line: a server that keeps sending must not exhaust memory here either.
+    while (!peerClosed_ && socketHandle_.HasHandle() && inputBuffer_.Size() <= MaxLineLength) {
+        std::vector<TIdStackSocketHandle> list{socketHandle_.Handle()};
+        if (SocketStack->WaitReadable(&list, nullptr, nullptr, 0) != 1) {
+            return;
+        }
+        if (tls_) {
+            // Encrypted bytes wait in the session for the next read; what counts here is
+            // whether the server is still there.
+            peerClosed_ = tls_->TakeAvailable() <= 0;
+            return;
+        }
+        char* destination = inputBuffer_.PrepareAppend(RecvBufferSize);
+        const long received = socketHandle_.Receive(destination, static_cast<std::size_t>(RecvBufferSize));
+        // A reset connection is as gone as a closed one.
+        peerClosed_ = received <= 0;
+        if (received > 0) {
+            FilterReceived({destination, static_cast<std::size_t>(received)});
+            inputBuffer_.CommitAppend(static_cast<std::size_t>(received));
+        }
+    }
+}
+
+void TIdTCPConnection::FilterReceived(std::span<char> bytes) const
+{
+    if (ASCIIFilter) {
+        for (char& byte : bytes) {
+            byte = static_cast<char>(byte & 0x7F);
+        }
+    }
+}
+
 void TIdTCPConnection::Disconnect()
 {
+    DropConnection();
+}
+
+void TIdTCPConnection::Cancel()
+{
+    socketHandle_.Cancel();
+    // Nothing more of the command is read, not even what has already arrived.
+    inputBuffer_.Clear();
+    scannedLength_ = 0;
     DropConnection();
 }
 
@@ -226,6 +288,7 @@ int16_t TIdTCPConnection::ReadReply(const TIdReplyCodes& accepted)
             replyLines_.push_back(line);
         } while (line.size() >= 4 && !SameTextNoCase(line.substr(0, 4), endPrefix));
     }
+    replyWellFormed_ = std::all_of(replyLines_.begin(), replyLines_.end(), WellFormedReplyLine);
     const std::string& last = replyLines_.back();
     if (SameTextNoCase(last.substr(0, 3), "+OK")) {
         replyCode_ = 1;
@@ -246,7 +309,17 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, std::sp
                                       bool appendToInput)
 {
     CheckPeerClosed(raiseIfClosed, false);
-    if (!Connected() || (!TLSInputPending() && !socketHandle_.IsReadable(timeoutMs))) {
+    if (!socketHandle_.HasHandle()) {
+        return 0;
+    }
+    // Waiting without a limit of the caller's own is waiting for the server: its time is limited.
+    const bool serverLimited = timeoutMs == IdTimeoutInfinite && ReadTimeout != IdTimeoutInfinite;
+    const int waitMs = serverLimited ? ReadTimeout : timeoutMs;
+    if (!TLSInputPending() && !socketHandle_.IsReadable(waitMs)) {
+        if (serverLimited) {
+            DropConnection();
+            throw EIdReadTimeout();
+        }
         return 0;
     }
     // Received straight into the input buffer when that is where the bytes go anyway.
@@ -257,8 +330,13 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, std::sp
         receiveChunk_.resize(RecvBufferSize);
         destination = receiveChunk_;
     }
-    long received = ReceiveRaw(destination, timeoutMs);
+    long received = ReceiveRaw(destination, waitMs);
     if (received == TIdSSLSession::kNoData) {
+        // The socket had bytes, but no whole TLS record came within the time.
+        if (serverLimited) {
+            DropConnection();
+            throw EIdReadTimeout();
+        }
         return 0;
     }
     peerClosed_ = received == 0;
@@ -274,11 +352,7 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, std::sp
         }
     }
     const auto count = static_cast<std::size_t>(received);
-    if (ASCIIFilter) {
-        for (char& byte : destination.first(count)) {
-            byte = static_cast<char>(byte & 0x7F);
-        }
-    }
+    FilterReceived(destination.first(count));
     if (intoInput) {
         inputBuffer_.CommitAppend(count);
     } else if (appendToInput) {
@@ -542,6 +616,14 @@ void TIdTCPConnection::WriteBytes(const void* data, std::size_t count)
         // Checked on every round: an event handler run after the previous send may have closed it.
         CheckPeerClosed(true, true);
         const long sent = SendRaw(bytes + position, count - position);
+        if (sent == -1 && SocketStack->LastSocketError() == Id_WSAEWOULDBLOCK) {
+            // A server that stops reading fills the socket buffers; waiting for room is waiting for it.
+            if (!socketHandle_.IsWritable(ReadTimeout)) {
+                DropConnection();
+                throw EIdWriteTimeout();
+            }
+            continue;
+        }
         TIdAntiFreezeBase::KeepResponsive(false);
         peerClosed_ = sent == 0;
         CheckPeerClosed(true, false);
@@ -581,8 +663,7 @@ void TIdTCPConnection::StartTLS(const std::string& peerName)
         throw EIdTLSError("The server sent data before the TLS handshake.");
     }
     // A failed handshake leaves the connection to the caller's clean-up, as any failed command does.
-    tls_ =
-        std::make_unique<TIdSSLSession>(socketHandle_, TIdTLSOptions{peerName, TLSCAFile}, IdTimeoutInfinite);
+    tls_ = std::make_unique<TIdSSLSession>(socketHandle_, TIdTLSOptions{peerName, TLSCAFile}, ReadTimeout);
 }
 
 void TIdTCPConnection::CheckPasswordMayTravel()
@@ -599,7 +680,15 @@ bool TIdTCPConnection::PeerIsLoopback()
 
 long TIdTCPConnection::SendRaw(const char* data, std::size_t count)
 {
-    return tls_ ? tls_->Send(data, count) : socketHandle_.Send(data, count);
+    if (!tls_) {
+        return socketHandle_.Send(data, count);
+    }
+    try {
+        return tls_->Send(data, count);
+    } catch (const EIdWriteTimeout&) {
+        DropConnection();
+        throw;
+    }
 }
 
 long TIdTCPConnection::ReceiveRaw(std::span<char> destination, int timeoutMs)

@@ -139,6 +139,10 @@ public:
     // Longest line ReadLine accepts; a longer one drops the connection and raises.
     std::size_t MaxLineLength = std::size_t{16} * 1024 * 1024;
     bool ASCIIFilter = false;
+    // How long a connect and a read wait for the server, in ms; IdTimeoutInfinite waits for ever.
+    // Running out closes the connection and raises.
+    int ConnectTimeout = 20000;
+    int ReadTimeout = 60000;
     TIdConnectionIntercept* Intercept() const { return intercept_; }
     void SetIntercept(TIdConnectionIntercept* intercept);
     bool InterceptEnabled() const { return interceptEnabled_; }
@@ -154,13 +158,20 @@ public:
     const std::vector<std::string>& ReplyLines() const { return replyLines_; }
     std::string LastReply() const { return replyLines_.empty() ? std::string() : replyLines_.back(); }
     int16_t ReplyCode() const { return replyCode_; }
+    // False when a line of the last reply was neither "+OK", "-ERR" nor a three-digit code. Such
+    // a reply, when refused, also closes the connection.
+    bool ReplyWellFormed() const { return replyWellFormed_; }
 
     virtual void NotifyDisconnected();
     virtual void ClearConnectionState();
     virtual void CheckPeerClosed(bool raiseIfClosed, bool ignoreBuffer);
     virtual int16_t CheckReplyCode(int16_t code, const TIdReplyCodes& accepted);
+    // Also notices a peer that has closed since the last call.
     virtual bool Connected();
     virtual void Disconnect();
+    // Ends the command waiting on this connection (called by a handler that runs inside its
+    // wait) with EIdCommandCancelled, and closes the connection without a word to the server.
+    virtual void Cancel();
     virtual void DropConnection();
     virtual std::string TakeInput(std::size_t count);
     virtual int16_t ReadReply(const TIdReplyCodes& accepted);
@@ -223,6 +234,9 @@ private:
     // Drops the connection and what it sent of the line: a peer sending an endless line must not
     // exhaust memory.
     [[noreturn]] void RejectLongLine();
+    // Takes in whatever the peer sent without waiting, to learn whether it has closed.
+    void ReceivePending();
+    void FilterReceived(std::span<char> bytes) const;
 
     TIdSocketHandle socketHandle_;
     TIdBuffer inputBuffer_;
@@ -232,6 +246,7 @@ private:
     std::string scannedTerminator_;
     std::vector<std::string> replyLines_;
     int16_t replyCode_ = 0;
+    bool replyWellFormed_ = true;
     bool peerClosed_ = false;
     bool readTimedOut_ = false;
     TIdConnectionIntercept* intercept_ = nullptr;

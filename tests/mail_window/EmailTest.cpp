@@ -18,7 +18,9 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +33,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -403,3 +406,77 @@ TEST(OutgoingMail, ReplyTakesOneReAndQuotesEveryLine)
 }
 
 } // namespace
+
+namespace {
+
+// Whether a command shows the busy cursor while it waits.
+bool CursorBusy()
+{
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+}
+
+} // namespace
+
+TEST_F(FrmEmailTest, ASendWaitingOnAHostThatNeverAnswersStaysResponsiveAndDisconnectOrClosingCancelsIt)
+{
+    UnansweringHost host;
+    RunProgram({"sqlite3", Database().string(),
+                "UPDATE Email SET ServerOut = '127.0.0.1', PortOut = " + std::to_string(host.Port()) +
+                    ", Email = 'zoe@example.org'"});
+    auto window = Create();
+    Type(*window, "txtReceipient", QStringLiteral("bob@example.org"));
+    for (const bool closing : {false, true}) {
+        boxes.applicationErrors.clear();
+        bool ran = false;
+        bool busyMeanwhile = false;
+        const auto posted = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::duration waited{};
+        QTimer::singleShot(0, window.get(), [&] {
+            ran = true;
+            waited = std::chrono::steady_clock::now() - posted;
+            busyMeanwhile = CursorBusy();
+            if (closing)
+                window->close();
+            else
+                Click(*window, "tDisconnect");
+        });
+        Click(*window, "bSend");
+        EXPECT_TRUE(ran);
+        // Far less than the connect time-out: the event ran inside the wait, not after it.
+        EXPECT_LT(waited, std::chrono::seconds(10));
+        EXPECT_TRUE(busyMeanwhile);
+        EXPECT_FALSE(CursorBusy());
+        EXPECT_EQ(boxes.applicationErrors, QStringList{"The command was cancelled."}) << closing;
+        EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel0").text(), "Not connected");
+    }
+}
+
+TEST_F(FrmEmailTest, CheckMailWaitingOnASilentServerIsCancelledByDisconnectAndCanRunAgain)
+{
+    ScriptedServer silent("<until closed>");
+    DovecotServer mailbox;
+    mailbox.Deliver("Subject: hello\r\n\r\nbody\r\n");
+    RunProgram({"sqlite3", Database().string(),
+                "UPDATE Email SET ServerIn = '127.0.0.1', PortIn = " + std::to_string(silent.Port()) +
+                    ", UserID = 'alice', Password = '" +
+                    ScramblePassword(QStringLiteral("secret")).toStdString() + "'"});
+    auto window = Create();
+    bool busyMeanwhile = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        busyMeanwhile = CursorBusy();
+        Click(*window, "tDisconnect");
+    });
+    Click(*window, "tCheckMail");
+    EXPECT_TRUE(silent.WaitFinished());
+    EXPECT_TRUE(busyMeanwhile);
+    EXPECT_FALSE(CursorBusy());
+    EXPECT_EQ(boxes.applicationErrors, QStringList{"The command was cancelled."});
+
+    // Nothing is left waiting: the same window checks another server at once.
+    Type(*window, "txtPortIn", QString::number(mailbox.Port()));
+    Click(*window, "tCheckMail");
+    EXPECT_EQ(boxes.applicationErrors.size(), 1) << boxes.applicationErrors.join("\n").toStdString();
+    auto& list = Child<QAbstractItemView>(*window, "lvHeaders");
+    EXPECT_EQ(list.model()->rowCount(), 1);
+}

@@ -1,9 +1,15 @@
 // The POP3 client against a real Dovecot mailbox, and against scripted servers that misbehave.
 #include "net/IdPOP3.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ostream>
+#include <tuple>
+
 #include "net/IdAntiFreeze.h"
+#include "net/IdCommandArgument.h"
 #include "support/MailPeers.h"
 
 using namespace quietpane::test;
@@ -58,10 +64,10 @@ std::string Joined(const Lines& lines)
 }
 
 // A server that logs the client in and then plays the rest of the table.
-std::string LoggedIn(const std::string& rest)
+// The greeting and login, the capabilities asked on the way (by default the server has none).
+std::string LoggedIn(const std::string& rest, const std::string& capabilities = "S: -ERR unknown command\n")
 {
-    return "S: +OK ready\nC: CAPA\nS: -ERR unknown command\nC: USER alice\nS: +OK\nC: PASS secret\nS: +OK "
-           "Logged in.\n" +
+    return "S: +OK ready\nC: CAPA\n" + capabilities + "C: USER alice\nS: +OK\nC: PASS secret\nS: +OK Logged in.\n" +
            rest;
 }
 
@@ -370,3 +376,213 @@ TEST(POP3AgainstScriptedServers, AListingThatNeverEndsWithADotGivesMinusOne)
     EXPECT_FALSE(client.Connected());
     EXPECT_FALSE(SentAny(server, "DELE"));
 }
+
+namespace {
+
+// What a header listing handed over: number, subject and size of each message.
+struct Listed {
+    int number;
+    std::string subject;
+    int size;
+    bool operator==(const Listed&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& stream, const Listed& listed)
+{
+    return stream << listed.number << " " << listed.subject << " " << listed.size;
+}
+
+TIdPOP3::THeaderHandler Recording(std::vector<Listed>& listed)
+{
+    return [&listed](int number, TIdMessage& message, int size) {
+        listed.push_back({number, message.Subject, size});
+    };
+}
+
+} // namespace
+
+TEST_F(POP3AgainstDovecot, ACancelBetweenTwoMessagesOfTheListingEndsIt)
+{
+    TIdMessage message;
+    std::vector<Listed> listed;
+    const auto record = Recording(listed);
+    EXPECT_THAT(
+        [&] {
+            client.FetchHeaders(1, 3, message, [&](int number, TIdMessage& header, int size) {
+                record(number, header, size);
+                client.Cancel(); // as the window's Disconnect does from the events let through here
+            });
+        },
+        testing::ThrowsMessage<EIdCommandCancelled>(testing::StrEq("The command was cancelled.")));
+    EXPECT_EQ(listed.size(), 1u);
+    EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(POP3AgainstDovecot, HeaderListingIsPipelinedBatchAfterBatchInOrder)
+{
+    const auto text = [](int index) { return "Subject: m" + std::to_string(index) + "\r\n\r\nbody\r\n"; };
+    for (int index = 4; index <= 150; ++index) {
+        server.Deliver(text(index));
+    }
+    client.Disconnect();
+    client.Connect();
+    EXPECT_TRUE(client.OffersPipelining());
+    TIdMessage message;
+    std::vector<Listed> listed;
+    client.FetchHeaders(2, 150, message, Recording(listed));
+    ASSERT_EQ(listed.size(), 149u);
+    EXPECT_EQ(listed[0], (Listed{2, "second", static_cast<int>(Second.size())}));
+    EXPECT_EQ(listed[1], (Listed{3, "third", static_cast<int>(Third.size())}));
+    for (int index = 4; index <= 150; ++index) {
+        EXPECT_EQ(listed[index - 2],
+                  (Listed{index, "m" + std::to_string(index), static_cast<int>(text(index).size())}));
+    }
+    // The session is in step afterwards.
+    EXPECT_EQ(client.CountMessages(), 150);
+}
+
+TEST(POP3AgainstScriptedServers, WithoutPipeliningTheListingSendsOneCommandAtATime)
+{
+    ScriptedServer server(LoggedIn(R"(
+        C: TOP 1 0
+        S: +OK
+        S: Subject: one
+        S:
+        S: .
+        C: LIST 1
+        S: +OK 1 120 octets
+        C: TOP 2 0
+        S: -ERR no such message
+        C: LIST 2
+        S: -ERR no such message
+        C: Quit
+    )"));
+    TIdPOP3 client;
+    ConnectTo(client, server);
+    TIdMessage message;
+    std::vector<Listed> listed;
+    client.FetchHeaders(1, 2, message, Recording(listed));
+    EXPECT_EQ(listed, (std::vector<Listed>{{1, "one", 120}, {2, "", -1}}));
+    client.Disconnect();
+    EXPECT_TRUE(server.WaitFinished());
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
+TEST(POP3AgainstScriptedServers, AListingCutOffKeepsWhatCameRaisesAndClosesAndTheClientConnectsAgain)
+{
+    TIdPOP3 client;
+    TIdMessage message;
+    std::vector<Listed> listed;
+    {
+        ScriptedServer server(LoggedIn(R"(
+            C: TOP 1 0
+            C: LIST 1
+            C: TOP 2 0
+            C: LIST 2
+            S: +OK
+            S: Subject: one
+            S:
+            S: .
+            S: +OK 1 99
+            S: +OK
+            S: Subject: tw
+            <close>
+        )",
+                                       "S: +OK\nS: PIPELINING\nS: .\n"));
+        ConnectTo(client, server);
+        EXPECT_THAT([&] { client.FetchHeaders(1, 2, message, Recording(listed)); },
+                    testing::ThrowsMessage<EIdException>(testing::StrEq("Connection Closed Gracefully.")));
+        EXPECT_FALSE(client.Connected());
+        EXPECT_EQ(server.Mismatch(), "");
+    }
+    EXPECT_EQ(listed, (std::vector<Listed>{{1, "one", 99}}));
+    ScriptedServer next(LoggedIn("C: STAT\nS: +OK 2 300\n"));
+    ConnectTo(client, next);
+    EXPECT_EQ(client.CountMessages(), 2);
+}
+
+TEST(POP3AgainstScriptedServers, ListingLinesWithTextAfterTheSizeGiveTheSize)
+{
+    ScriptedServer server(LoggedIn(R"(
+        C: LIST
+        S: +OK
+        S: 1 100 extra words
+        S: 2 200
+        S: .
+        C: LIST 2
+        S: +OK 2 320 octets
+    )"));
+    TIdPOP3 client;
+    ConnectTo(client, server);
+    EXPECT_EQ(client.MailboxSize(), 300);
+    EXPECT_EQ(client.MessageSize(2), 320);
+}
+
+TEST(POP3Client, LineBreaksOrNulInTheLoginAreRefusedBeforeConnecting)
+{
+    for (const auto& [user, password, error] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"alice\r\nDELE 1", "secret",
+              "The user name contains a line break or NUL character and cannot be sent."},
+             {"alice", std::string("se\0cret", 7),
+              "The password contains a line break or NUL character and cannot be sent."}}) {
+        TIdPOP3 client;
+        client.Host = "127.0.0.1";
+        client.Port = FreePort(); // nobody listens: a connect attempt would fail otherwise
+        client.UserId = user;
+        client.Password = password;
+        EXPECT_THAT([&] { client.Connect(); },
+                    testing::ThrowsMessage<EIdInvalidCommandArgument>(testing::StrEq(error)));
+    }
+}
+
+namespace {
+
+// How a silent server's wait ends: the read time-out, or the user's cancel from inside the wait.
+struct SilentEnd {
+    const char* name;
+    bool cancel;
+    const char* error;
+};
+
+void PrintTo(const SilentEnd& end, std::ostream* stream)
+{
+    *stream << end.name;
+}
+
+class POP3SilentServer : public ::testing::TestWithParam<SilentEnd> {};
+
+} // namespace
+
+TEST_P(POP3SilentServer, EndsTheWaitWithItsErrorInTimeAndTheClientConnectsAgain)
+{
+    constexpr int kTimeoutMs = 1000;
+    TIdPOP3 client;
+    client.ReadTimeout = kTimeoutMs;
+    {
+        ScriptedServer server("<until closed>");
+        TIdAntiFreeze antiFreeze;
+        antiFreeze.IdleTimeOut = 20;
+        int pumps = 0;
+        antiFreeze.MessagePump = [&](bool) {
+            if (GetParam().cancel && ++pumps == 3) {
+                client.Cancel();
+            }
+        };
+        Point(client, server.Port());
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_THAT([&] { client.Connect(); },
+                    testing::ThrowsMessage<EIdException>(testing::StrEq(GetParam().error)));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * kTimeoutMs));
+        EXPECT_FALSE(client.Connected());
+        EXPECT_TRUE(server.WaitFinished());
+    }
+    ScriptedServer next(LoggedIn("C: STAT\nS: +OK 1 10\n"));
+    ConnectTo(client, next);
+    EXPECT_EQ(client.CountMessages(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, POP3SilentServer,
+                         testing::Values(SilentEnd{"ReadTimeOut", false,
+                                                   "The server did not answer in time."},
+                                         SilentEnd{"Cancel", true, "The command was cancelled."}),
+                         [](const testing::TestParamInfo<SilentEnd>& info) { return info.param.name; });

@@ -151,11 +151,17 @@ TEST_P(SMTPOverTLS, LogsInAndSendsAfterStartTlsOrFromTheFirstByte)
     ASSERT_TRUE(client.TLSActive());
     TIdMessage message;
     Fill(message);
+    // Several megabytes: many records, each sent as fast as the socket takes it.
+    message.Body.insert(message.Body.end(), 100000, std::string(78, 'x'));
+    message.Body.push_back("all of it");
     client.SendMail(message);
     EXPECT_TRUE(client.LoggedIn());
     client.Disconnect();
     ASSERT_EQ(server.Messages().size(), 1U);
-    EXPECT_THAT(ReadFile(server.Messages()[0]), testing::HasSubstr("over TLS"));
+    const std::string stored = ReadFile(server.Messages()[0]);
+    EXPECT_THAT(stored, testing::HasSubstr("over TLS"));
+    EXPECT_THAT(stored, testing::HasSubstr("all of it"));
+    EXPECT_GT(stored.size(), 8000000U);
     ASSERT_TRUE(server.WaitForSessionEnd(1));
     const Lines expected =
         implicit ? Lines{"ehlo", "Rset", "auth"} : Lines{"ehlo", "STARTTLS", "ehlo", "Rset", "auth"};

@@ -5,10 +5,12 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "net/IdAntiFreeze.h"
 #include "support/LoopbackServer.h"
 #include "support/TestSupport.h"
 
@@ -297,3 +299,38 @@ TEST_F(IdTCPClientTest, Socks4AHandsTheNameToTheProxy)
 }
 
 } // namespace
+
+TEST_F(IdTCPClientTest, AHostThatNeverAnswersTimesOutWhileThePumpRunsAndASecondConnectWorks)
+{
+    constexpr int kTimeoutMs = 1000;
+    quietpane::test::UnansweringHost host;
+    TIdAntiFreeze antiFreeze;
+    antiFreeze.IdleTimeOut = 50;
+    int pumps = 0;
+    antiFreeze.MessagePump = [&pumps](bool) { ++pumps; };
+    client.Host = "127.0.0.1";
+    client.Port = host.Port();
+    client.ConnectTimeout = kTimeoutMs;
+    const auto start = std::chrono::steady_clock::now();
+    ExpectConnectRaises<EIdConnectTimeout>("The server did not answer the connection request in time.");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * kTimeoutMs));
+    EXPECT_GE(pumps, 2);
+    EXPECT_FALSE(client.Connected());
+
+    LoopbackServer server([](int connection) { ReceiveAll(connection); });
+    client.Port = server.Port();
+    client.Connect();
+    EXPECT_TRUE(client.Connected());
+}
+
+TEST_F(IdTCPClientTest, CancelInsideTheConnectWaitEndsItAtOnce)
+{
+    quietpane::test::UnansweringHost host;
+    TIdAntiFreeze antiFreeze;
+    antiFreeze.IdleTimeOut = 20;
+    antiFreeze.MessagePump = [this](bool) { client.Cancel(); };
+    client.Host = "127.0.0.1";
+    client.Port = host.Port();
+    ExpectConnectRaises<EIdCommandCancelled>("The command was cancelled.");
+    EXPECT_FALSE(client.Connected());
+}

@@ -412,7 +412,7 @@ TEST_F(IdTCPConnectionTest, WritingToAPeerThatHasGoneRaisesInsteadOfEndingThePro
     const std::string chunk(65536, 'w');
     std::vector<int> errors;
     // The reset shows first; writing on reaches the closed-pipe condition that raises SIGPIPE.
-    for (int round = 0; round < 1000 && client.Connected(); ++round) {
+    for (int round = 0; round < 1000 && client.SocketHandle().HasHandle(); ++round) {
         try {
             client.WriteBytes(chunk.data(), chunk.size());
         } catch (const EIdSocketError& error) {

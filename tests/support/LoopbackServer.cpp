@@ -1,7 +1,9 @@
 #include "support/LoopbackServer.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -48,6 +50,46 @@ LoopbackServer::~LoopbackServer()
         shutdown(connection, SHUT_RDWR);
     }
     Join();
+    close(listener_);
+}
+
+UnansweringHost::UnansweringHost()
+{
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener_, 0) != 0 ||
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    port_ = ntohs(address.sin_port);
+    // A backlog of 0 holds one connection; more attempts are made until one stays unanswered,
+    // in case the kernel allows more.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        pollfd polled{client, POLLOUT, 0};
+        // The first must complete however busy the machine is; a later one only shows it can.
+        if (poll(&polled, 1, attempt == 0 ? 10000 : 300) != 1) {
+            close(client);
+            if (attempt == 0) {
+                throw std::runtime_error("cannot fill the accept queue");
+            }
+            return;
+        }
+        queued_.push_back(client);
+    }
+    throw std::runtime_error("the accept queue does not fill");
+}
+
+UnansweringHost::~UnansweringHost()
+{
+    for (const int client : queued_) {
+        close(client);
+    }
     close(listener_);
 }
 

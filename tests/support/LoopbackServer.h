@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace quietpane::test {
 
@@ -30,6 +31,24 @@ private:
     int port_ = 0;
     std::atomic<int> connection_{-1};
     std::thread thread_;
+};
+
+// A port on 127.0.0.1 that never answers a connection attempt, as a host that drops packets:
+// its listener's accept queue is full of connections nobody accepts, so the kernel drops every
+// further SYN.
+class UnansweringHost {
+public:
+    UnansweringHost();
+    ~UnansweringHost();
+    UnansweringHost(const UnansweringHost&) = delete;
+    UnansweringHost& operator=(const UnansweringHost&) = delete;
+
+    int Port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::vector<int> queued_;
 };
 
 // Helpers for handlers; they throw std::runtime_error when the connection fails.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "net/IdStack.h"
@@ -33,6 +34,8 @@ public:
 
     std::vector<int> waitTimeouts;
     std::vector<long> receiveResults;
+    // The machine name to report instead of the real one, when set.
+    std::string hostName;
 
     TIdStackSocketHandle OpenSocket(int type, int protocol) override
     {
@@ -80,7 +83,7 @@ public:
     {
         return real_->GetPeerSocketAddress(h, address);
     }
-    std::string LocalHostName() override { return real_->LocalHostName(); }
+    std::string LocalHostName() override { return hostName.empty() ? real_->LocalHostName() : hostName; }
     std::string HostToAddress(const std::string& name) override { return real_->HostToAddress(name); }
     int LastSocketError() const override { return real_->LastSocketError(); }
 
