@@ -11,24 +11,9 @@ presses=${QUIETPANE_HOTKEY_PRESSES:-50}
 
 cmake --build "$build" -j2 --target HotKeyWindow HotKeyPresser >/dev/null
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/x-session.sh
 
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 200); do [[ -s $work/display ]] && break; sleep 0.05; done
-export DISPLAY=":$(tr -d '\n' <"$work/display")"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-  sleep 0.05
-done
+start_x_session
 
 target_ms=5
 measure() { # NAME PROGRAM...

@@ -11,14 +11,7 @@ span=${QUIETPANE_IDLE_SECONDS:-30}
 
 cmake --build "$build" -j2 --target Quietpane BareWebView >/dev/null
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/x-session.sh
 
 mkdir -p "$work/program" "$work/pages" "$work/home"
 cp "$build/src/Quietpane" "$build/src/Quietpane.mdb" "$work/program/"
@@ -27,21 +20,12 @@ cat >"$work/pages/index.html" <<'PAGE'
 <body style="font-family: sans-serif"><h1>A static page</h1>
 <p>No script, no animation, no form field: nothing on it changes by itself.</p></body></html>
 PAGE
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port)
 python3 -m http.server --bind 127.0.0.1 "$port" --directory "$work/pages" >"$work/http.log" 2>&1 &
 pids+=($!)
 url="http://127.0.0.1:$port/index.html"
 
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 200); do [[ -s $work/display ]] && break; sleep 0.05; done
-export DISPLAY=":$(tr -d '\n' <"$work/display")"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 200); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-  sleep 0.05
-done
+start_x_session
 
 export QT_QPA_PLATFORM=xcb QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" HOME="$work/home"
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1

@@ -18,14 +18,7 @@ done
 [[ -x build/src/Quietpane && -f build/src/Quietpane.mdb ]] ||
   { echo "screenshots.sh: build the program first (scripts/build.sh build)" >&2; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/x-session.sh
 
 # The program runs from a folder of its own, so its database and captures stay out of the build.
 mkdir -p "$work/program" "$work/pages" "$work/home/Downloads"
@@ -45,19 +38,11 @@ cat >"$work/pages/download.html" <<'PAGE'
 </body></html>
 PAGE
 head -c 400000 /dev/urandom >"$work/pages/archive.bin"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port)
 python3 tests/scripts/web_server.py "$port" "$work/pages" >"$work/http.log" 2>&1 &
 pids+=($!)
 
-# Xvfb picks a free display itself and tells it on a descriptor.
-exec {displayfd}<> <(:)
-Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 10 -u "$displayfd" number
-export DISPLAY=":$number"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-sleep 1
+start_x_session
 
 export QT_QPA_PLATFORM=xcb
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu"

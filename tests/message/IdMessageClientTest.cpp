@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -21,29 +20,6 @@ using namespace quietpane::test;
 namespace {
 
 using Lines = std::vector<std::string>;
-
-std::string RandomBytes(std::size_t count, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(count, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator() & 0xFF);
-    }
-    return bytes;
-}
-
-Lines SplitCRLF(const std::string& text)
-{
-    Lines lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    if (start < text.size()) {
-        lines.push_back(text.substr(start));
-    }
-    return lines;
-}
 
 std::string Joined(const Lines& lines)
 {

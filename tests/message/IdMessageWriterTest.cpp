@@ -8,7 +8,6 @@
 
 #include <fstream>
 #include <map>
-#include <random>
 #include <regex>
 #include <sstream>
 
@@ -26,29 +25,6 @@ using Lines = std::vector<std::string>;
 const std::string MixedBoundary = "=_NextPart_2rfkvidasadvnqw3nerasdf";
 const std::string RelatedBoundary = "=_NextPart_2relrfksadvnqvidaw3nerasdf";
 const std::string AlternativeBoundary = "=_NextPart_2altrfkvidasadvnqw3nerasdf";
-
-std::string RandomBytes(std::size_t count, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(count, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator() & 0xFF);
-    }
-    return bytes;
-}
-
-Lines SplitCRLF(const std::string& text)
-{
-    Lines lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    if (start < text.size()) {
-        lines.push_back(text.substr(start));
-    }
-    return lines;
-}
 
 // The text after the header block.
 std::string BodyOf(const std::string& wire)

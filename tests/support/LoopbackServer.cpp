@@ -11,18 +11,32 @@
 
 namespace quietpane::test {
 
-LoopbackServer::LoopbackServer(Handler handler, int connections)
+namespace {
+
+// A socket listening on a free port of 127.0.0.1; its address is stored in address.
+int ListenOnLoopback(int backlog, sockaddr_in& address)
 {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, 16) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, backlog) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (listener >= 0)
+            close(listener);
         throw std::runtime_error("cannot listen on 127.0.0.1");
     }
+    return listener;
+}
+
+} // namespace
+
+LoopbackServer::LoopbackServer(Handler handler, int connections)
+{
+    sockaddr_in address{};
+    listener_ = ListenOnLoopback(16, address);
     port_ = ntohs(address.sin_port);
     thread_ = std::thread([this, handler = std::move(handler), connections] {
         for (int served = 0; served < connections; ++served) {
@@ -55,16 +69,8 @@ LoopbackServer::~LoopbackServer()
 
 UnansweringHost::UnansweringHost()
 {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, 0) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    }
+    listener_ = ListenOnLoopback(0, address);
     port_ = ntohs(address.sin_port);
     // A backlog of 0 holds one connection; more attempts are made until one stays unanswered,
     // in case the kernel allows more.

@@ -29,6 +29,11 @@ private:
 
 std::string ReadFile(const std::filesystem::path& path);
 
+// count bytes of every value, the same for the same seed.
+std::string RandomBytes(std::size_t count, unsigned seed);
+// The lines of a text whose lines end in CR LF; a last line without one counts too.
+std::vector<std::string> SplitCRLF(const std::string& text);
+
 // A TCP port on 127.0.0.1 that nothing listens on right now.
 int FreePort();
 
