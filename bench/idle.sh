@@ -43,7 +43,7 @@ for _ in $(seq 200); do
   sleep 0.05
 done
 
-export QT_QPA_PLATFORM=xcb QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" HOME="$work/home"
+export QT_QPA_PLATFORM=xcb QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" HOME="$work/home" XDG_RUNTIME_DIR="$work/home"
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
 ticks_per_second=$(getconf CLK_TCK)
 
