@@ -144,30 +144,40 @@ TEST_F(PackageTest, HelpAndVersionNeedNoDisplay)
                     .starts_with("Usage: quietpane [ADDRESS]\n"));
 }
 
-// The unpacked program as the user "nobody", with a home of its own in the test's folder.
+// An unprivileged user with a home of its own in the test's folder, which is also its runtime folder.
+struct TUser {
+    std::string name, group;
+    fs::path home;
+};
+
+// The unpacked program as the user "nobody" (and "daemon" as another user).
 class InstalledProgramTest : public PackageTest {
 protected:
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(PackageTest::SetUp());
-        const passwd* nobody = getpwnam("nobody");
-        ASSERT_NE(nobody, nullptr);
-        fs::create_directories(home);
-        ASSERT_EQ(chown(home.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-        fs::permissions(home, fs::perms::owner_all);
+        for (const TUser* user : {&nobody, &daemon}) {
+            const passwd* account = getpwnam(user->name.c_str());
+            ASSERT_NE(account, nullptr) << user->name;
+            fs::create_directories(user->home);
+            ASSERT_EQ(chown(user->home.c_str(), account->pw_uid, account->pw_gid), 0);
+            fs::permissions(user->home, fs::perms::owner_all);
+        }
         pages.Write("first.html", "<html><head><title>First page</title></head><body>1</body></html>");
         pages.Write("second.html", "<html><head><title>Handed over</title></head><body>2</body></html>");
     }
 
-    // The unpacked program started as nobody, with the web engine's sandbox left to the program.
-    std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments, const std::string& log)
+    // The unpacked program started as the user, with the web engine's sandbox left to the program.
+    std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments, const std::string& log,
+                                        const TUser& user)
     {
+        const fs::path& home = user.home;
         std::vector<std::string> argv{"env",
                                       "-u",
                                       "QTWEBENGINE_DISABLE_SANDBOX",
                                       "setpriv",
-                                      "--reuid=nobody",
-                                      "--regid=nogroup",
+                                      "--reuid=" + user.name,
+                                      "--regid=" + user.group,
                                       "--clear-groups",
                                       (root / "usr/bin/quietpane").string()};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -234,7 +244,9 @@ protected:
         return false;
     }
 
-    fs::path home = work.Path() / "home";
+    TUser nobody{"nobody", "nogroup", work.Path() / "nobody"};
+    TUser daemon{"daemon", "daemon", work.Path() / "daemon"};
+    fs::path& home = nobody.home;
     fs::path data = home / "data" / "Quietpane";
     fs::path database = data / "Quietpane.mdb";
     XServer server{XServer::Options{.windowManager = true}};
@@ -244,16 +256,16 @@ protected:
 
 TEST_F(InstalledProgramTest, MakesThePrivateDatabaseRunsSandboxedAndALaterStartBringsTheWindowBack)
 {
-    auto first = Start({}, "first.log");
+    auto first = Start({}, "first.log", nobody);
     const xcb_window_t window = MainWindowOf(*first);
     ASSERT_NE(window, XCB_NONE) << Log("first.log");
 
     // The user's own copy of the delivered database, private to the user, and its folders.
-    const passwd* nobody = getpwnam("nobody");
+    const uid_t owner = getpwnam("nobody")->pw_uid;
     for (const fs::path& path : {data, data / "Screen", data / "Attach", database}) {
         struct stat status {};
         ASSERT_EQ(stat(path.c_str(), &status), 0) << path;
-        EXPECT_EQ(status.st_uid, nobody->pw_uid) << path;
+        EXPECT_EQ(status.st_uid, owner) << path;
         EXPECT_EQ(status.st_mode & 0777, path == database ? 0600u : 0700u) << path;
     }
     EXPECT_NE(ReadFile(home / "config" / "Tolvar.conf").find("DBPath=" + database.string()),
@@ -268,15 +280,20 @@ TEST_F(InstalledProgramTest, MakesThePrivateDatabaseRunsSandboxedAndALaterStartB
     // Hidden by the hotkey, the window comes back for a later start, which opens its address.
     server.Run({"xdotool", "key", "ctrl+alt+h"});
     ASSERT_TRUE(Eventually([&] { return observer.Withdrawn(window); }, kReactionTime));
-    auto second = Start({pages.Url("second.html")}, "second.log");
+    auto second = Start({pages.Url("second.html")}, "second.log", nobody);
     const int status = second->Wait(kStartTime);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << Log("second.log");
     EXPECT_TRUE(Eventually([&] { return observer.ShownAndManaged(window); }, kReactionTime));
     EXPECT_TRUE(NamedEventually(window, "Handed over")) << WindowName(window);
+    // Another user's start runs a program of its own beside it.
+    auto other = Start({}, "other.log", daemon);
+    EXPECT_NE(MainWindowOf(*other), XCB_NONE) << Log("other.log");
+    EXPECT_TRUE(first->Running());
+    other->Stop();
     first->Stop();
 
     // The next run keeps the user's database and opens the address it is given.
-    auto third = Start({pages.Url("first.html")}, "third.log");
+    auto third = Start({pages.Url("first.html")}, "third.log", nobody);
     const xcb_window_t thirdWindow = MainWindowOf(*third);
     ASSERT_NE(thirdWindow, XCB_NONE) << Log("third.log");
     EXPECT_TRUE(NamedEventually(thirdWindow, "First page")) << WindowName(thirdWindow);
