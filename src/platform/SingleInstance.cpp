@@ -1,10 +1,13 @@
 #include "platform/SingleInstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace quietpane {
@@ -12,6 +15,28 @@ namespace quietpane {
 namespace {
 
 constexpr int kHandOverTimeoutMs = 10000;
+
+// Holds an exclusive lock on a file of the user's for as long as it lives (nothing when the
+// file can't be made: the starts are then merely not kept apart).
+class TFileLock {
+public:
+    explicit TFileLock(const QString& path)
+        : descriptor_(open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+        if (descriptor_ >= 0)
+            flock(descriptor_, LOCK_EX);
+    }
+    ~TFileLock()
+    {
+        if (descriptor_ >= 0)
+            close(descriptor_); // releases the lock
+    }
+    TFileLock(const TFileLock&) = delete;
+    TFileLock& operator=(const TFileLock&) = delete;
+
+private:
+    int descriptor_;
+};
 
 } // namespace
 
@@ -32,6 +57,15 @@ TSingleInstance::~TSingleInstance() = default;
 QString TSingleInstance::DefaultSocketName()
 {
     return QStringLiteral("Quietpane-%1").arg(getuid());
+}
+
+bool TSingleInstance::HandOverOrListen(const QString& address)
+{
+    const TFileLock lock(path_ + QStringLiteral(".lock"));
+    if (HandOver(address))
+        return true;
+    Listen();
+    return false;
 }
 
 bool TSingleInstance::HandOver(const QString& address) const

@@ -21,16 +21,18 @@ public:
     // "Quietpane-<user id>".
     static QString DefaultSocketName();
 
-    // Hands the address (empty: none) to a running program and waits until it has taken it;
-    // true then, false when no program of the user's runs.
-    bool HandOver(const QString& address) const;
-
-    // From now on takes the requests of later starts: OnRequest(address) for each. A socket
-    // left behind by a program that ended without removing it is taken over.
-    void Listen();
+    // Hands the address (empty: none) to a running program of the user's and waits until it
+    // has taken it: true then. Otherwise this program is the one: it takes the requests of
+    // later starts from now on (OnRequest) and false is returned. Two starts at the same
+    // moment settle it one after the other.
+    bool HandOverOrListen(const QString& address);
     std::function<void(const QString& address)> OnRequest;
 
 private:
+    bool HandOver(const QString& address) const;
+    // A socket left behind by a program that ended without removing it is taken over.
+    void Listen();
+
     QString path_;
     QLocalServer* server_ = nullptr;
 };

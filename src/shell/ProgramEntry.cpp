@@ -87,11 +87,10 @@ int StartQuietpane(TQuietpaneApplication& application)
         std::fprintf(stderr, "quietpane: %s\nTry 'quietpane --help'.\n", qPrintable(line.error));
         return 2;
     }
+    // Settled before the windows are made: a start meanwhile waits instead of running twice.
     TSingleInstance instance;
-    if (instance.HandOver(line.address))
+    if (instance.HandOverOrListen(line.address))
         return 0;
-    // Listening before the windows are made: a start meanwhile waits instead of running twice.
-    instance.Listen();
     TfrmWebSetup setup;
     setup.programFolder = PrepareProgramData(RunningProgramPlaces());
     return RunQuietpane(application, setup, TProgramStart{line.address, &instance});

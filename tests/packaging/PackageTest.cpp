@@ -292,11 +292,19 @@ TEST_F(InstalledProgramTest, MakesThePrivateDatabaseRunsSandboxedAndALaterStartB
     other->Stop();
     first->Stop();
 
-    // The next run keeps the user's database and opens the address it is given.
+    // The next run keeps the user's database and opens the address it is given; of two starts
+    // at the same moment, one runs and the other hands the address over to it.
     auto third = Start({pages.Url("first.html")}, "third.log", nobody);
-    const xcb_window_t thirdWindow = MainWindowOf(*third);
-    ASSERT_NE(thirdWindow, XCB_NONE) << Log("third.log");
+    auto twin = Start({}, "twin.log", nobody);
+    ASSERT_TRUE(Eventually([&] { return !third->Running() || !twin->Running(); }, kStartTime))
+        << Log("third.log") << Log("twin.log");
+    ChildProcess& running = third->Running() ? *third : *twin;
+    ChildProcess& ended = third->Running() ? *twin : *third;
+    EXPECT_EQ(ended.Wait(kReactionTime), 0);
+    const xcb_window_t thirdWindow = MainWindowOf(running);
+    ASSERT_NE(thirdWindow, XCB_NONE) << Log("third.log") << Log("twin.log");
     EXPECT_TRUE(NamedEventually(thirdWindow, "First page")) << WindowName(thirdWindow);
+    EXPECT_TRUE(running.Running());
     EXPECT_EQ(Bookmarks(), "1\n");
 }
 
