@@ -77,7 +77,11 @@ int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup, const TProgr
     }
     // The mail server is met once the program is on the screen, so start-up never waits on it.
     QTimer::singleShot(0, &frmEmail, &TfrmEmail::ConnectOutgoingServer);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The window goes with this function; the instance may outlive it.
+    if (start.instance)
+        start.instance->OnRequest = nullptr;
+    return status;
 }
 
 int StartQuietpane(TQuietpaneApplication& application)
