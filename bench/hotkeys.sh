@@ -26,7 +26,8 @@ measure() { # NAME PROGRAM...
     "$work/figures"
 }
 
-export QT_QPA_PLATFORM=xcb
+# A runtime folder of its own: a Quietpane the user runs must not take these starts over.
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
 measure "stand-in window (THotKeyManager + WindowHiding)" "$build/bench/HotKeyWindow"
 
 program="$build/src/Quietpane"

@@ -27,7 +27,7 @@ url="http://127.0.0.1:$port/index.html"
 
 start_x_session
 
-export QT_QPA_PLATFORM=xcb QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" HOME="$work/home"
+export QT_QPA_PLATFORM=xcb QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" HOME="$work/home" XDG_RUNTIME_DIR="$work/home"
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
 ticks_per_second=$(getconf CLK_TCK)
 

@@ -47,8 +47,9 @@ start_x_session
 export QT_QPA_PLATFORM=xcb
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu"
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
-# A home of its own: the settings file and the download folder stay out of the user's.
-export HOME="$work/home"
+# A home of its own: the settings file and the download folder stay out of the user's; a
+# runtime folder of its own, so that a Quietpane the user runs does not take this start over.
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/home"
 "$work/program/Quietpane" >"$work/quietpane.log" 2>&1 &
 program=$!
 pids+=("$program")

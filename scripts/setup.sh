@@ -14,6 +14,8 @@ packages=(
   # tests, fuzzing, benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   xvfb xdotool x11-utils openbox poppler-utils imagemagick fonts-urw-base35 iproute2 openssl
+  # the Debian package and its checks
+  dpkg-dev file lintian desktop-file-utils appstream
   # real peers and reference implementations
   python3 python3-aiosmtpd dovecot-core dovecot-pop3d microsocks dante-server
   libpython3.11-testsuite uudeview

@@ -2,11 +2,17 @@
 
 #include "mail_window/Email.h"
 #include "platform/GuardedApplication.h"
+#include "platform/ProgramData.h"
+#include "platform/SingleInstance.h"
+#include "platform/WindowHiding.h"
+#include "shell/CommandLine.h"
 #include "shell/frmAbout.h"
 
 #include <QIcon>
 #include <QScreen>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace quietpane {
 
@@ -34,7 +40,7 @@ private:
 
 } // namespace
 
-int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup)
+int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup, const TProgramStart& start)
 {
     // The application's title, which message boxes carry. It is not made the display name:
     // the desktop would then append it to every window caption, which shows the page title alone.
@@ -59,9 +65,39 @@ int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         frmWeb.move(screen->availableGeometry().center() - frmWeb.frameGeometry().center() + frmWeb.pos());
     frmWeb.show();
+    if (!start.address.isEmpty())
+        frmWeb.OpenAddress(start.address);
+    if (start.instance) {
+        // A later start brings the window back, also when the hotkey hid it.
+        start.instance->OnRequest = [&frmWeb](const QString& address) {
+            ShowInFront(frmWeb);
+            if (!address.isEmpty())
+                frmWeb.OpenAddress(address);
+        };
+    }
     // The mail server is met once the program is on the screen, so start-up never waits on it.
     QTimer::singleShot(0, &frmEmail, &TfrmEmail::ConnectOutgoingServer);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The window goes with this function; the instance may outlive it.
+    if (start.instance)
+        start.instance->OnRequest = nullptr;
+    return status;
+}
+
+int StartQuietpane(TQuietpaneApplication& application)
+{
+    const TCommandLine line = ParseCommandLine(QCoreApplication::arguments().mid(1));
+    if (line.action == TCommandLine::TAction::Fail) {
+        std::fprintf(stderr, "quietpane: %s\nTry 'quietpane --help'.\n", qPrintable(line.error));
+        return 2;
+    }
+    // Settled before the windows are made: a start meanwhile waits instead of running twice.
+    TSingleInstance instance;
+    if (instance.HandOverOrListen(line.address))
+        return 0;
+    TfrmWebSetup setup;
+    setup.programFolder = PrepareProgramData(RunningProgramPlaces());
+    return RunQuietpane(application, setup, TProgramStart{line.address, &instance});
 }
 
 } // namespace quietpane

@@ -242,6 +242,12 @@ void TfrmWeb::NavigateToAddress()
     ShowBusy(false);
 }
 
+void TfrmWeb::OpenAddress(const QString& address)
+{
+    controls_.urls->setEditText(address);
+    NavigateToAddress();
+}
+
 void TfrmWeb::AddToAddressList(const QString& address)
 {
     QStringList lines = AddressLines();

@@ -62,6 +62,8 @@ public:
     void Email1Click();
     void About1Click();
     void NavigateToAddress();
+    // The address in the address box, navigated to as if typed (the command line's address).
+    void OpenAddress(const QString& address);
     void AddToAddressList(const QString& address);
     void LinksImagesClick();
     void Back1Click();
