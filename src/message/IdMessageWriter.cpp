@@ -82,6 +82,33 @@ std::unique_ptr<TIdCoder> NewEncoder(const std::string& contentType, const std::
     return encoder;
 }
 
+// Each line with its CR LF through a line-wise encoder (quoted-printable and the like), which
+// supplies the line breaks; an entry holding line ends is several lines.
+std::string EncodeEachLine(TIdCoder& encoder, const std::vector<std::string>& body)
+{
+    std::string out;
+    for (const std::string& entry : body) {
+        for (const std::string& line : SplitLines(entry)) {
+            out += ItemData(encoder.FeedInput(line + "\r\n"));
+            TakeEncoded(encoder, encoder.FinishInput(), out);
+        }
+    }
+    return out;
+}
+
+// True when a line of the body is longer than the wire takes as it stands.
+bool HasOverlongLine(const std::vector<std::string>& body)
+{
+    for (const std::string& entry : body) {
+        for (const std::string& line : SplitLines(entry)) {
+            if (line.size() > kMaxLineLength) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // Base64 in lines of 76 characters: each 57-byte chunk is one line.
 void EncodeInLines(TIdCoder& encoder, std::string_view chunk, std::string& out)
 {
@@ -358,6 +385,13 @@ void TIdMessageWriter::WriteMessage(TIdMessage& message)
     if (!lonelyText) {
         EncodeParts(message);
     }
+    // A body line longer than the wire takes goes out quoted-printable, whose soft line breaks
+    // the reader removes again; any other body goes out as it stands.
+    bodyQuotedPrintable_ = counts.texts == 0 && HasOverlongLine(message.Body);
+    if (bodyQuotedPrintable_ && counts.attachments == 0) {
+        message.ContentTransferEncoding = "quoted-printable";
+        message.ExtraHeaders.SetHeader("MIME-Version", "1.0");
+    }
     WriteHeaderBlock(message);
     if (lonelyText) {
         throw EIdTextInvalidCount();
@@ -416,13 +450,7 @@ std::unique_ptr<TIdMessageWriter::TEncodedPart> TIdMessageWriter::EncodeText(TId
             EncodeInLines(*encoder, std::string_view(whole).substr(at, kEncodingChunk), out);
         }
     } else {
-        // An entry holding line ends is several lines: each is encoded with its own CR LF.
-        for (const std::string& entry : part.Body) {
-            for (const std::string& line : SplitLines(entry)) {
-                out += ItemData(encoder->FeedInput(line + "\r\n"));
-                TakeEncoded(*encoder, encoder->FinishInput(), out);
-            }
-        }
+        out = EncodeEachLine(*encoder, part.Body);
     }
     return TEncodedPart::InMemory(ConvertForSending(out, SelectHeaderCharset()));
 }
@@ -505,7 +533,8 @@ void TIdMessageWriter::WriteMessageBody(TIdMessage& message, int attachments, in
         Line("--" + boundary);
         if (texts == 0) {
             Line("Content-Type: text/plain");
-            Line("Content-Transfer-Encoding: 7bit");
+            Line(bodyQuotedPrintable_ ? "Content-Transfer-Encoding: quoted-printable"
+                                      : "Content-Transfer-Encoding: 7bit");
             Line("");
             WriteBodyLines(message.Body, false);
         } else {
@@ -548,6 +577,11 @@ void TIdMessageWriter::WriteTextParts(TIdMessage& message, const std::string& bo
 void TIdMessageWriter::WriteBodyLines(const std::vector<std::string>& lines, bool convert)
 {
     const TIdHeaderEncoding encoding = SelectHeaderCharset();
+    if (bodyQuotedPrintable_) {
+        const std::string encoded = EncodeEachLine(*NewEncoder("text/plain", "quoted-printable"), lines);
+        sink_(convert ? ConvertForSending(encoded, encoding) : encoded);
+        return;
+    }
     for (const std::string& entry : lines) {
         for (const std::string& line : SplitLines(entry)) {
             Line(convert ? ConvertForSending(line, encoding) : line);

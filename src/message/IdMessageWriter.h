@@ -76,4 +76,5 @@ private:
     TIdComponent* reporter_;
     TBoundaries boundaries_;
     std::map<const TIdMessagePart*, std::unique_ptr<TEncodedPart>> encoded_;
+    bool bodyQuotedPrintable_ = false; // the message's Body, for a line too long to go as it is
 };

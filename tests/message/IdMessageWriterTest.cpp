@@ -284,6 +284,34 @@ TEST(MessageWriter, NoLineIsLongerThan998Characters)
     }
 }
 
+TEST(MessageWriter, ABodyLineTooLongForTheWireGoesOutQuotedPrintable)
+{
+    TempDir folder;
+    const std::string longLine = std::string(1500, 'l') + " end";
+    for (const bool withAttachment : {false, true}) {
+        TIdMessage message;
+        message.Body = {"first", longLine};
+        if (withAttachment) {
+            message.Parts.AddAttachment(folder.WriteFile("a.bin", "attached").string());
+        }
+        const std::string wire = TIdMessageWriter::MessageText(message);
+        for (const std::string& line : SplitCRLF(wire)) {
+            EXPECT_LE(line.size(), 998u) << withAttachment;
+        }
+        EXPECT_NE(wire.find("Content-Transfer-Encoding: quoted-printable\r\n"), std::string::npos);
+        EXPECT_NE(wire.find("MIME-Version: 1.0\r\n"), std::string::npos);
+        TIdMessage read;
+        TIdMessageReader::ReadMessage(read, wire);
+        const std::vector<std::string>* body = &read.Body;
+        for (int index = 0; index < read.Parts.Count(); ++index) {
+            if (const auto* text = dynamic_cast<const TIdText*>(&read.Parts.Items(index))) {
+                body = &text->Body;
+            }
+        }
+        EXPECT_EQ(Joined(*body), "first\r\n" + longLine + "\r\n") << withAttachment;
+    }
+}
+
 class WriterAttachmentNames : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
 
 TEST_P(WriterAttachmentNames, ReadBackAsTheyWereNamed)
