@@ -11,15 +11,13 @@ namespace quietpane {
 
 namespace {
 
-// SMTP's longest line, without its CR LF.
-constexpr std::size_t kMaxSmtpLineLength = 998;
-
-bool SendableAsItStands(const std::vector<std::string>& lines)
+// Plain ASCII goes as it stands (the writer itself breaks a line too long for the wire); any
+// other text is labelled UTF-8, or receivers would guess its charset.
+bool PlainAscii(const std::vector<std::string>& lines)
 {
     return std::all_of(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.size() <= kMaxSmtpLineLength && std::all_of(line.begin(), line.end(), [](char c) {
-                   return static_cast<unsigned char>(c) < 0x80;
-               });
+        return std::all_of(line.begin(), line.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     });
 }
 
@@ -68,7 +66,7 @@ void ComposeMessage(TIdMessage& message, const TComposedMail& mail)
     message.Subject = mail.subject.toStdString();
     const std::vector<std::string> lines = EditorLines(mail.body);
     message.CCList.SetAddressListText(mail.cc.toStdString());
-    if (SendableAsItStands(lines)) {
+    if (PlainAscii(lines)) {
         message.Body = lines;
     } else if (mail.attachments.isEmpty()) {
         message.ContentType = "text/plain";
