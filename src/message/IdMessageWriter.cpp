@@ -96,12 +96,15 @@ std::string EncodeEachLine(TIdCoder& encoder, const std::vector<std::string>& bo
     return out;
 }
 
-// True when a line of the body is longer than the wire takes as it stands.
+// True when a line of the body is longer than the wire takes as it stands. Lines end as
+// SplitLines ends them; nothing is copied, since a body may be large.
 bool HasOverlongLine(const std::vector<std::string>& body)
 {
     for (const std::string& entry : body) {
-        for (const std::string& line : SplitLines(entry)) {
-            if (line.size() > kMaxLineLength) {
+        std::size_t length = 0;
+        for (const char c : entry) {
+            length = c == '\r' || c == '\n' ? 0 : length + 1;
+            if (length > kMaxLineLength) {
                 return true;
             }
         }

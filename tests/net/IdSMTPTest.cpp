@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <functional>
 #include <future>
@@ -497,6 +499,9 @@ TEST(SMTPAgainstScriptedServers, AServerThatStopsReadingInsideDataTimesOutTheWri
     std::promise<void> given;
     std::shared_future<void> givenUp = given.get_future().share();
     LoopbackServer server([givenUp](int connection) {
+        // A small receive buffer of fixed size, so that a few megabytes fill the way to it.
+        const int receiveBuffer = 64 * 1024;
+        setsockopt(connection, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         SendAll(connection, "220 ready\r\n");
         for (const char* reply :
              {"250 mx.example.org\r\n", "250 OK\r\n", "250 OK\r\n", "250 OK\r\n", "354 go\r\n"}) {
@@ -513,7 +518,7 @@ TEST(SMTPAgainstScriptedServers, AServerThatStopsReadingInsideDataTimesOutTheWri
     client.Connect();
     TIdMessage message;
     Address(message);
-    message.Body.assign(400000, std::string(99, 'x')); // 40 MB: more than the socket buffers hold
+    message.Body.assign(60000, std::string(99, 'x')); // 6 MB: more than the socket buffers hold
     const auto start = std::chrono::steady_clock::now();
     EXPECT_THAT([&] { client.SendMail(message); }, testing::ThrowsMessage<EIdWriteTimeout>(testing::StrEq(
                                                        "The server did not take the data in time.")));
