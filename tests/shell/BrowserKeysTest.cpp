@@ -55,12 +55,8 @@ protected:
                     "<html><head><title>Fruit</title></head><body>"
                     "<p>apple</p><p>banana</p><p>apple</p><p>cherry</p><p>apple</p></body></html>");
         std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, program.Path() / "Quietpane.mdb");
-        TfrmWebSetup setup;
-        setup.programFolder = QString::fromStdString(program.Path().string());
-        setup.registry = &registry;
-        setup.internetAutodial = [] { return true; };
-        setup.homePage = Url("index.html");
-        window = std::make_unique<TfrmWeb>(setup);
+        window =
+            std::make_unique<TfrmWeb>(test::EngineWindowSetup(program.Path(), registry, Url("index.html")));
         window->show();
         view = window->findChild<QWebEngineView*>("WebBrowser1");
         ASSERT_NE(view, nullptr);

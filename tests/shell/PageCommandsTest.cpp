@@ -62,12 +62,7 @@ protected:
             ChildProcess::Options{});
         ASSERT_TRUE(test::WaitForPort(port));
 
-        TfrmWebSetup setup;
-        setup.programFolder = QString::fromStdString(program.Path().string());
-        setup.registry = &registry;
-        setup.internetAutodial = [] { return true; };
-        setup.homePage = Address();
-        window = std::make_unique<TfrmWeb>(setup);
+        window = std::make_unique<TfrmWeb>(test::EngineWindowSetup(program.Path(), registry, Address()));
         window->show();
         ASSERT_TRUE(WaitUntil([&] { return window->windowTitle() == QLatin1String(PageTitle); }));
         dialogs.pdfFile = QString::fromStdString((output.Path() / "page.pdf").string());

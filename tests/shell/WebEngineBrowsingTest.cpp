@@ -105,12 +105,7 @@ protected:
 
     void Open(const char* home)
     {
-        TfrmWebSetup setup;
-        setup.programFolder = QString::fromStdString(program.Path().string());
-        setup.registry = &registry;
-        setup.internetAutodial = [] { return true; };
-        setup.homePage = Url(home);
-        window = std::make_unique<TfrmWeb>(setup);
+        window = std::make_unique<TfrmWeb>(test::EngineWindowSetup(program.Path(), registry, Url(home)));
         window->show();
         view = window->findChild<QWebEngineView*>("WebBrowser1");
         ASSERT_NE(view, nullptr);

@@ -54,12 +54,8 @@ protected:
             options);
         ASSERT_TRUE(test::WaitForPort(port));
 
-        TfrmWebSetup setup;
-        setup.programFolder = QString::fromStdString(program.Path().string());
-        setup.registry = &registry;
-        setup.internetAutodial = [] { return true; };
-        setup.homePage = Url("index.html");
-        window = std::make_unique<TfrmWeb>(setup);
+        window =
+            std::make_unique<TfrmWeb>(test::EngineWindowSetup(program.Path(), registry, Url("index.html")));
         window->show();
         view = window->findChild<QWebEngineView*>("WebBrowser1");
         ASSERT_NE(view, nullptr);

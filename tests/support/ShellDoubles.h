@@ -1,12 +1,15 @@
 #pragma once
 
-// Stand-ins for the main window's engine and registry (header-only: only Qt tests include it).
+// Stand-ins for the main window's engine and registry, and its surroundings for tests with the real
+// engine (header-only: only Qt tests include it).
 
 #include "platform/BrowserControl.h"
 #include "platform/Registry.h"
+#include "shell/formWeb.h"
 
 #include <QWidget>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -70,5 +73,18 @@ public:
     }
     std::map<std::string, std::string> values;
 };
+
+// The main window's surroundings for a test with the real engine: the program folder (with its
+// database), the registry, always online, and the home page.
+inline TfrmWebSetup EngineWindowSetup(const std::filesystem::path& programFolder, Registry& registry,
+                                      const QString& homePage)
+{
+    TfrmWebSetup setup;
+    setup.programFolder = QString::fromStdString(programFolder.string());
+    setup.registry = &registry;
+    setup.internetAutodial = [] { return true; };
+    setup.homePage = homePage;
+    return setup;
+}
 
 } // namespace quietpane::test
