@@ -15,7 +15,6 @@ const std::string NameSpecials = "\"(),.:;<>@[]\\";
 namespace {
 
 constexpr size_t kMaxEncodedWordLength = 75;
-const char kHexDigits[] = "0123456789ABCDEF";
 constexpr char kEscape = 27;
 
 bool IsWordSeparator(char c)
@@ -62,20 +61,6 @@ std::string Base64Decode(std::string_view text)
     return result;
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 // False for an "=" that is not followed by two hexadecimal digits.
 bool QDecode(std::string_view text, std::string& result)
 {
@@ -83,8 +68,8 @@ bool QDecode(std::string_view text, std::string& result)
         if (text[i] == '_') {
             result += ' ';
         } else if (text[i] == '=') {
-            const int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
-            const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+            const int high = i + 1 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+            const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
             if (high < 0 || low < 0) {
                 return false;
             }
@@ -121,7 +106,7 @@ std::string QToken(const std::string& unit, const std::string& specials)
         if (c == ' ') {
             token += '_';
         } else if (IsQEscaped(byte, specials)) {
-            token += {'=', kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
+            token += {'=', kUpperHexDigits[byte >> 4], kUpperHexDigits[byte & 0x0F]};
         } else {
             token += c;
         }

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 // A continuation line of a parameter carries this many encoded characters at most, so that
 // long names stay far below the line limit.
 constexpr std::size_t kSegmentLength = 60;
@@ -18,26 +17,12 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::string PercentDecode(const std::string& text)
 {
     std::string bytes;
     for (std::size_t index = 0; index < text.size(); ++index) {
-        const int high = index + 2 < text.size() && text[index] == '%' ? HexValue(text[index + 1]) : -1;
-        const int low = high >= 0 ? HexValue(text[index + 2]) : -1;
+        const int high = index + 2 < text.size() && text[index] == '%' ? HexDigitValue(text[index + 1]) : -1;
+        const int low = high >= 0 ? HexDigitValue(text[index + 2]) : -1;
         if (low >= 0) {
             bytes += static_cast<char>(high * 16 + low);
             index += 2;
@@ -222,9 +207,9 @@ std::string FileNameParameter(const std::string& parameter, const std::string& f
     std::vector<std::string> segments(1);
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
-        const std::string unit = IsAttributeChar(c)
-                                     ? std::string(1, c)
-                                     : std::string{'%', kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
+        const std::string unit =
+            IsAttributeChar(c) ? std::string(1, c)
+                               : std::string{'%', kUpperHexDigits[byte >> 4], kUpperHexDigits[byte & 0x0F]};
         if (segments.back().size() + unit.size() > kSegmentLength) {
             segments.emplace_back();
         }

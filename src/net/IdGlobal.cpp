@@ -102,8 +102,8 @@ TDateTime EncodeDate(int year, int month, int day)
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {
         throw EIdInvalidDate("Invalid argument to date encode");
     }
-    return static_cast<TDateTime>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
-                                  DateTimeEpoch);
+    return static_cast<TDateTime>(
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - DateTimeEpoch);
 }
 
 TDateTime EncodeTime(int hours, int minutes, int seconds, int milliseconds)
@@ -149,9 +149,9 @@ std::string DateToInternetText(TDateTime value)
 {
     const TDateParts parts = DecodeDateTime(value);
     char text[80];
-    std::snprintf(text, sizeof text, "%s, %d %s %d %02d:%02d:%02d %s", DayNames[parts.dayOfWeek - 1], parts.day,
-                  MonthNames[parts.month - 1], parts.year, parts.hours, parts.minutes, parts.seconds,
-                  ZoneOffsetText(LocalOffsetFromUTC(), false).c_str());
+    std::snprintf(text, sizeof text, "%s, %d %s %d %02d:%02d:%02d %s", DayNames[parts.dayOfWeek - 1],
+                  parts.day, MonthNames[parts.month - 1], parts.year, parts.hours, parts.minutes,
+                  parts.seconds, ZoneOffsetText(LocalOffsetFromUTC(), false).c_str());
     return text;
 }
 
@@ -165,7 +165,8 @@ TDateTime LocalOffsetFromUTC()
     // The bias is what must be added to local time to get UTC, in minutes.
     const long bias = -local.tm_gmtoff / 60;
     const long magnitude = std::labs(bias);
-    const TDateTime offset = EncodeTime(static_cast<int>(magnitude / 60 % 24), static_cast<int>(magnitude % 60), 0);
+    const TDateTime offset =
+        EncodeTime(static_cast<int>(magnitude / 60 % 24), static_cast<int>(magnitude % 60), 0);
     return bias > 0 ? -offset : offset;
 }
 
@@ -311,6 +312,20 @@ bool IsDigitChar(char c)
     return c >= '0' && c <= '9';
 }
 
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
 int MinOf(int a, int b)
 {
     return a < b ? a : b;
@@ -428,7 +443,8 @@ std::string NewTempFileName()
     // mkstemp creates the file with mode 0600: it may hold someone's attachment.
     const int fd = mkstemp(path.data());
     if (fd < 0) {
-        throw std::system_error(errno, std::generic_category(), "Cannot create a temporary file in " + TempFolder());
+        throw std::system_error(errno, std::generic_category(),
+                                "Cannot create a temporary file in " + TempFolder());
     }
     close(fd);
     return path;

@@ -11,8 +11,7 @@ using TDateTime = double;
 
 class EIdFailedToRetreiveTimeZoneInfo : public EIdException {
 public:
-    EIdFailedToRetreiveTimeZoneInfo()
-        : EIdException("Failed attempting to retrieve time zone information.")
+    EIdFailedToRetreiveTimeZoneInfo() : EIdException("Failed attempting to retrieve time zone information.")
     {
     }
 };
@@ -49,6 +48,10 @@ int FindText(const std::string& needle, const std::string& haystack);
 int IndexOfText(const std::string& text, const std::vector<std::string>& array, bool caseSensitive);
 bool SameTextNoCase(const std::string& a, const std::string& b);
 bool IsDigitChar(char c);
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int HexDigitValue(char c);
+// Digits for writing hexadecimal escapes ("=3D", "%3D"), upper case as the mail standards ask.
+inline constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
 int MinOf(int a, int b);
 void SplitCommaList(const std::string& text, std::vector<std::string>& list);
 std::string Trim(const std::string& text);
