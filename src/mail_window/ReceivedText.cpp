@@ -1,94 +1,17 @@
 #include "mail_window/ReceivedText.h"
 
+#include "message/IdHeaderCoder.h"
 #include "message/IdMessage.h"
+#include "message/IdMimeParameters.h"
 #include "net/IdGlobal.h"
-
-#include <cerrno>
-#include <cstdint>
-#include <iconv.h>
 
 namespace quietpane {
 
 namespace {
 
-// One iconv conversion to UTF-8, closed when it goes.
-class TToUtf8 {
-public:
-    explicit TToUtf8(const std::string& charset) : handle_(iconv_open("UTF-8", charset.c_str())) {}
-    ~TToUtf8()
-    {
-        if (Valid())
-            iconv_close(handle_);
-    }
-    TToUtf8(const TToUtf8&) = delete;
-    TToUtf8& operator=(const TToUtf8&) = delete;
-
-    bool Valid() const { return reinterpret_cast<intptr_t>(handle_) != -1; } // iconv_open fails with -1
-
-    QString Convert(const std::string& bytes)
-    {
-        std::string utf8;
-        std::string input = bytes;
-        char* in = input.data();
-        std::size_t inLeft = input.size();
-        char buffer[4096];
-        const auto appendOutput = [&](char* out) {
-            utf8.append(buffer, static_cast<std::size_t>(out - buffer));
-        };
-        while (inLeft > 0) {
-            char* out = buffer;
-            std::size_t outLeft = sizeof buffer;
-            const std::size_t done = iconv(handle_, &in, &inLeft, &out, &outLeft);
-            appendOutput(out);
-            if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
-                // An invalid or cut-off sequence: one replacement character for its first byte.
-                utf8 += "\xEF\xBF\xBD";
-                ++in;
-                --inLeft;
-                iconv(handle_, nullptr, nullptr, nullptr, nullptr);
-            }
-        }
-        // Ends a pending shift state (ISO-2022-JP and the like).
-        char* out = buffer;
-        std::size_t outLeft = sizeof buffer;
-        iconv(handle_, nullptr, nullptr, &out, &outLeft);
-        appendOutput(out);
-        return QString::fromUtf8(utf8);
-    }
-
-private:
-    iconv_t handle_;
-};
-
 std::string MediaType(const std::string& contentType)
 {
-    return LowerCase(Trim(contentType.substr(0, contentType.find(';'))));
-}
-
-// The value of the "charset" parameter, without quotes; empty when there is none.
-std::string CharsetParameter(const std::string& contentType)
-{
-    std::size_t position = 0;
-    const std::string lower = LowerCase(contentType);
-    while ((position = lower.find("charset", position)) != std::string::npos) {
-        std::size_t cursor = position + 7;
-        const bool startsParameter =
-            position > 0 &&
-            (lower[position - 1] == ';' || lower[position - 1] == ' ' || lower[position - 1] == '\t');
-        position = cursor;
-        while (cursor < lower.size() && (lower[cursor] == ' ' || lower[cursor] == '\t'))
-            ++cursor;
-        if (!startsParameter || cursor >= lower.size() || lower[cursor] != '=')
-            continue;
-        std::string value = Trim(contentType.substr(cursor + 1));
-        if (!value.empty() && value.front() == '"') {
-            value = value.substr(1, value.find('"', 1) - 1);
-        } else {
-            value = Trim(value.substr(0, value.find_first_of("; \t")));
-        }
-        return value;
-    }
-    return {};
+    return TIdMimeHeaderValue(contentType).Value();
 }
 
 bool IsValidUtf8(const std::string& bytes)
@@ -126,9 +49,8 @@ QString DecodeCharsetText(const std::string& bytes, const std::string& charset)
 {
     // A body declared US-ASCII that carries 8-bit bytes is read as if it named nothing.
     if (!charset.empty() && !SameTextNoCase(charset, "us-ascii")) {
-        TToUtf8 converter(charset);
-        if (converter.Valid())
-            return converter.Convert(bytes);
+        if (IsCharsetKnown(charset))
+            return FromLibraryText(CharsetToUtf8(charset, bytes));
     }
     if (IsValidUtf8(bytes))
         return FromLibraryText(bytes);
@@ -137,7 +59,8 @@ QString DecodeCharsetText(const std::string& bytes, const std::string& charset)
 
 QString DecodeTextPart(const TIdMessage& message, const TIdText& part)
 {
-    QString text = DecodeCharsetText(JoinedBody(part), CharsetParameter(PartContentType(message, part)));
+    QString text = DecodeCharsetText(JoinedBody(part),
+                                     TIdMimeHeaderValue(PartContentType(message, part)).Parameter("charset"));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return text;
 }

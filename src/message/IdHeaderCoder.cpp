@@ -281,11 +281,6 @@ bool ParseEncodedWord(const std::string& value, size_t start, TClosingFinder& cl
     return false;
 }
 
-bool IsCharsetKnown(const std::string& charset)
-{
-    return TCharsetConverter(charset, "UTF-8").Valid();
-}
-
 std::string ConvertDecodedBytes(const std::string& charset, const std::string& bytes, bool systemIsShiftJis)
 {
     if (systemIsShiftJis && SameTextNoCase(charset, "ISO-2022-JP")) {
@@ -306,6 +301,11 @@ bool IsAllWhitespace(const std::string& text)
 }
 
 } // namespace
+
+bool IsCharsetKnown(const std::string& charset)
+{
+    return TCharsetConverter(charset, "UTF-8").Valid();
+}
 
 TIdHeaderEncoding SelectHeaderCharset()
 {

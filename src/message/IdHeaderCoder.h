@@ -39,7 +39,10 @@ std::string EncodeAddressList(const TIdEMailAddressList& list, const TIdHeaderEn
 std::string DecodeHeaderText(const std::string& value);
 std::string DecodeHeaderText(const std::string& value, bool systemIsShiftJis);
 
-// Text in a named charset as UTF-8; text in a charset the system does not know stays as it is.
+// Whether iconv knows the charset by that name.
+bool IsCharsetKnown(const std::string& charset);
+// Text in a named charset as UTF-8 (a byte that forms no character becomes U+FFFD); text in a
+// charset the system does not know stays as it is.
 std::string CharsetToUtf8(const std::string& charset, const std::string& bytes);
 
 std::string ShiftJisToJis(const std::string& text);
