@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "net/IdPOP3.h"
-#include "net/IdSMTP.h"
+#include "protocols/IdPOP3.h"
+#include "protocols/IdSMTP.h"
 #include "support/MailPeers.h"
 
 using namespace quietpane::test;

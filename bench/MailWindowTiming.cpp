@@ -7,8 +7,8 @@
 #include "mail_window/ReceivePage.h"
 #include "message/IdMessage.h"
 #include "net/IdAntiFreeze.h"
-#include "net/IdPOP3.h"
 #include "platform/EventPump.h"
+#include "protocols/IdPOP3.h"
 #include "support/MailPeers.h"
 
 #include <QApplication>
@@ -111,7 +111,7 @@ private:
     TIdMessage message_;
     TMailboxState mailbox_;
     TMailCommandGate gate_;
-    TIncomingAccount account_;
+    TServerAccount account_;
     QString panels_[2];
     std::unique_ptr<TReceivePage> page_;
 };

@@ -3,21 +3,19 @@
 #include "mail_window/ReceivePage.h"
 #include "mail_window/SendPage.h"
 #include "mail_window/SetupPage.h"
+#include "mail_window/StatusPanel.h"
 #include "platform/EventPump.h"
 #include "platform/GuardedApplication.h"
-#include "platform/SettingsDatabase.h"
+#include "platform/WindowFont.h"
 #include "platform/WindowHiding.h"
-#include "shell/WindowFont.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUuid>
 
 namespace quietpane {
 
@@ -29,14 +27,12 @@ constexpr int kStatusPanelWidths[2] = {360, 50};
 } // namespace
 
 TfrmEmail::TfrmEmail(const TfrmEmailSetup& setup, QWidget* parent)
-    : QMainWindow(parent), setup_(setup),
-      connectionName_(QStringLiteral("frmEmail-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    : QMainWindow(parent), setup_(setup), database_(QStringLiteral("frmEmail"), setup.registry)
 {
     setObjectName(QStringLiteral("frmEmail"));
     setWindowTitle(QStringLiteral("Email"));
     setFont(WindowFont());
     resize(640, 520);
-    idAntiFreeze1_.MessagePump = PumpQtEvents;
     idPOP3_.RecvBufferSize = kPOP3ReceiveBufferSize;
     idSmtp_.OnConnected = [this](TIdComponent&) { IdSmtpConnected(); };
     idSmtp_.OnDisconnected = [this](TIdComponent&) { IdSmtpDisconnected(); };
@@ -80,12 +76,11 @@ TfrmEmail::TfrmEmail(const TfrmEmailSetup& setup, QWidget* parent)
 TfrmEmail::~TfrmEmail()
 {
     // Nothing may run in between while the window goes.
-    idAntiFreeze1_.Active = false;
+    const TEventPumpPause noEvents;
     setupPage_->DeactivateTable();
     RunGuarded([this] { FormClose(); });
     // The pages borrow the mail components, which would otherwise go before the widget tree.
     delete pageControl1_;
-    CloseSettingsDatabase(connectionName_);
 }
 
 void TfrmEmail::BuildToolBar()
@@ -116,12 +111,8 @@ void TfrmEmail::BuildStatusBar()
     statusBar1_ = new QStatusBar(this);
     statusBar1_->setObjectName(QStringLiteral("StatusBar1"));
     for (int panel = 0; panel < 2; ++panel) {
-        statusPanels_[panel] = new QLabel(statusBar1_);
+        statusPanels_[panel] = AddStatusPanel(*statusBar1_, kStatusPanelWidths[panel]);
         statusPanels_[panel]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(panel));
-        statusPanels_[panel]->setFixedWidth(kStatusPanelWidths[panel]);
-        statusPanels_[panel]->setFrameShape(QFrame::Panel);
-        statusPanels_[panel]->setFrameShadow(QFrame::Sunken);
-        statusBar1_->addWidget(statusPanels_[panel]);
     }
     statusPanels_[0]->setText(QStringLiteral("No message selected"));
     setStatusBar(statusBar1_);
@@ -129,14 +120,9 @@ void TfrmEmail::BuildStatusBar()
 
 void TfrmEmail::FormCreate()
 {
-    attachmentFolder_ =
-        setup_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup_.programFolder;
-    const QString databasePath = SettingsDatabasePath(attachmentFolder_);
-    terminationRequested_ =
-        !OpenWindowDatabase(connectionName_, databasePath, [this](const QString& name, const QString& value) {
-            return SaveRegistryValue(name, value);
-        });
-    setupPage_->ActivateTable(connectionName_);
+    attachmentFolder_ = TWindowDatabase::DataFolder(setup_.programFolder);
+    terminationRequested_ = !database_.Open(attachmentFolder_);
+    setupPage_->ActivateTable(database_);
     sendPage_->SetFrom(setupPage_->AccountName() + QStringLiteral("   <") + setupPage_->AccountEmail() +
                        QLatin1Char('>'));
     // The outgoing server is connected later, once the program is on the screen.
@@ -157,7 +143,7 @@ void TfrmEmail::DropMailSessions()
 
 void TfrmEmail::bUpdateClick()
 {
-    setupPage_->Update(connectionName_);
+    setupPage_->Update(database_);
 }
 
 void TfrmEmail::closeEvent(QCloseEvent* event)
@@ -229,8 +215,7 @@ void TfrmEmail::SetStatusText(int panel, const QString& text)
 
 bool TfrmEmail::SaveRegistryValue(const QString& name, const QString& value)
 {
-    Registry& registry = setup_.registry ? *setup_.registry : userRegistry_;
-    return registry.WriteString(name.toStdString(), value.toStdString());
+    return database_.SaveRegistryValue(name, value);
 }
 
 void TfrmEmail::IdSmtpConnected()

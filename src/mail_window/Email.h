@@ -3,10 +3,10 @@
 #include "mail_window/MailServices.h"
 #include "mail_window/OutgoingServer.h"
 #include "message/IdMessage.h"
-#include "net/IdAntiFreeze.h"
-#include "net/IdPOP3.h"
-#include "net/IdSMTP.h"
 #include "platform/Registry.h"
+#include "platform/WindowDatabase.h"
+#include "protocols/IdPOP3.h"
+#include "protocols/IdSMTP.h"
 
 #include <QMainWindow>
 
@@ -88,8 +88,7 @@ private:
     void BuildStatusBar();
 
     TfrmEmailSetup setup_;
-    UserRegistry userRegistry_;
-    QString connectionName_;
+    TWindowDatabase database_;
     QString attachmentFolder_;
     bool terminationRequested_ = false;
     TMailboxState mailbox_;
@@ -101,7 +100,6 @@ private:
     TIdMessage idMessage_;
     TIdSMTP idSmtp_;
     TIdPOP3 idPOP3_;
-    TIdAntiFreeze idAntiFreeze1_;
     TMailCommandGate commands_;
     TOutgoingServer outgoing_{idSmtp_};
 

@@ -1,19 +1,12 @@
 #pragma once
 
+#include "mail_window/MailAccount.h"
+
 #include <QString>
 
 #include <utility>
 
 namespace quietpane {
-
-// The account's incoming server as the Setup tab shows it. The password is the box's text,
-// which holds the scrambled form once the account is loaded.
-struct TIncomingAccount {
-    QString host;
-    QString port;
-    QString userId;
-    QString password;
-};
 
 // What the last mailbox check found; the status bar reports the size.
 struct TMailboxState {

@@ -1,12 +1,12 @@
 #include "mail_window/OutgoingServer.h"
 
 #include "mail_window/PasswordScrambling.h"
-#include "net/IdSMTP.h"
-#include "shell/ShellRules.h"
+#include "platform/NumberText.h"
+#include "protocols/IdSMTP.h"
 
 namespace quietpane {
 
-void TOutgoingServer::Apply(const TOutgoingAccount& account)
+void TOutgoingServer::Apply(const TServerAccount& account)
 {
     smtp_.Host = account.host.toStdString();
     smtp_.Port = StrToInt(account.port);
@@ -21,7 +21,7 @@ void TOutgoingServer::Apply(const TOutgoingAccount& account)
     }
 }
 
-void TOutgoingServer::Connect(const TOutgoingAccount& account)
+void TOutgoingServer::Connect(const TServerAccount& account)
 {
     if (account.host.isEmpty())
         return;
@@ -37,7 +37,7 @@ bool TOutgoingServer::SessionInStep()
     return smtp_.Connected() && smtp_.InputBuffer().Empty();
 }
 
-void TOutgoingServer::Send(TIdMessage& message, const TOutgoingAccount& account)
+void TOutgoingServer::Send(TIdMessage& message, const TServerAccount& account)
 {
     // A failed send that left the session out of step has closed it already.
     if (!SessionInStep() || account != sessionAccount_) {

@@ -1,22 +1,11 @@
 #pragma once
 
-#include <QString>
+#include "mail_window/MailAccount.h"
 
 class TIdMessage;
 class TIdSMTP;
 
 namespace quietpane {
-
-// The account's outgoing server as the Setup tab shows it. The password is the box's text,
-// which holds the scrambled form once the account is loaded.
-struct TOutgoingAccount {
-    QString host;
-    QString port;
-    QString userId;
-    QString password;
-
-    bool operator==(const TOutgoingAccount&) const = default;
-};
 
 // The SMTP session the window keeps open between sends. A send finds a session that is in
 // step with the server or makes a fresh one: a send that failed half-way has closed its
@@ -27,10 +16,10 @@ public:
 
     // Takes the account into the client and connects; an account without a server makes no
     // connection at all.
-    void Connect(const TOutgoingAccount& account);
+    void Connect(const TServerAccount& account);
     // Sends on the open session, or on a fresh one when there is none, the server has closed
     // it or the account has changed since it was opened.
-    void Send(TIdMessage& message, const TOutgoingAccount& account);
+    void Send(TIdMessage& message, const TServerAccount& account);
     // Ends the session with "Quit"; nothing when none is open.
     void Disconnect();
     // Ends the session without a word to the server; a call waiting on it fails at once.
@@ -39,11 +28,11 @@ public:
     void Cancel();
 
 private:
-    void Apply(const TOutgoingAccount& account);
+    void Apply(const TServerAccount& account);
     bool SessionInStep();
 
     TIdSMTP& smtp_;
-    TOutgoingAccount sessionAccount_;
+    TServerAccount sessionAccount_;
 };
 
 } // namespace quietpane

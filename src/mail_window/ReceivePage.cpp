@@ -4,12 +4,13 @@
 #include "mail_window/MessagePane.h"
 #include "mail_window/PasswordScrambling.h"
 #include "mail_window/ReceivedText.h"
+#include "mail_window/StatusPanel.h"
 #include "message/IdMessage.h"
-#include "message/IdMessageClient.h"
-#include "net/IdPOP3.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageBoxes.h"
-#include "shell/ShellRules.h"
+#include "platform/NumberText.h"
+#include "protocols/IdMessageClient.h"
+#include "protocols/IdPOP3.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -69,16 +70,6 @@ void QuitAndAwaitDeletions(TIdPOP3& pop3)
     }
 }
 
-QLabel* AddPanel(QStatusBar* bar, int width)
-{
-    auto* panel = new QLabel(bar);
-    panel->setFixedWidth(width);
-    panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(QFrame::Sunken);
-    bar->addWidget(panel);
-    return panel;
-}
-
 // Visits the list's selected rows in list order.
 template <typename Visit> void ForEachSelectedRow(const QTreeWidget& list, Visit&& visit)
 {
@@ -104,8 +95,8 @@ TReceivePage::TReceivePage(const TReceivePageServices& services, QWidget* parent
     statusBar2_ = new QStatusBar(this);
     statusBar2_->setObjectName(QStringLiteral("StatusBar2"));
     statusBar2_->setSizeGripEnabled(false);
-    AddPanel(statusBar2_, 60);
-    AddPanel(statusBar2_, 50);
+    AddStatusPanel(*statusBar2_, 60);
+    AddStatusPanel(*statusBar2_, 50);
     column->addWidget(statusBar2_);
 
     bReceive_ = new QPushButton(QStringLiteral("Receive"), this);
@@ -164,7 +155,7 @@ void TReceivePage::CheckMail()
     status.ShowStatus(QStringLiteral("Connecting...."));
     if (pop3.Connected())
         QuitAndAwaitDeletions(pop3);
-    const TIncomingAccount account = services_.account();
+    const TServerAccount account = services_.account();
     pop3.Host = account.host.toStdString();
     pop3.Port = StrToInt(account.port);
     pop3.UserId = account.userId.toStdString();

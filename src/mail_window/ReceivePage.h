@@ -28,7 +28,7 @@ struct TReceivePageServices {
     TMailStatus* status = nullptr;
     TMailboxState* mailbox = nullptr;
     TMailCommandGate* commands = nullptr;
-    std::function<TIncomingAccount()> account;
+    std::function<TServerAccount()> account;
     std::function<QString()> attachmentFolder; // ends in "/"
 };
 

@@ -2,6 +2,7 @@
 
 #include "mail_window/PasswordScrambling.h"
 #include "platform/SettingsDatabase.h"
+#include "platform/WindowDatabase.h"
 
 #include <QComboBox>
 #include <QDataWidgetMapper>
@@ -10,8 +11,6 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlTableModel>
 #include <QVBoxLayout>
 
@@ -83,19 +82,11 @@ TSetupPage::TSetupPage(QWidget* parent)
     page->addStretch(1);
 }
 
-void TSetupPage::ActivateTable(const QString& connectionName)
+void TSetupPage::ActivateTable(const TWindowDatabase& database)
 {
-    QSqlDatabase database = QSqlDatabase::database(connectionName, false);
-    if (!database.isOpen())
-        throw EDatabaseError("The settings database is not open.");
-    auto table = std::make_unique<QSqlTableModel>(this, database);
-    table->setTable(kAccountTable);
-    table->setEditStrategy(QSqlTableModel::OnManualSubmit);
-    if (!table->select())
-        throw EDatabaseError(table->lastError().text().toStdString());
-    table_ = table.release();
+    table_ = database.OpenTable(kAccountTable, QSqlTableModel::OnManualSubmit);
     binding_ = new QDataWidgetMapper(this);
-    binding_->setModel(table_);
+    binding_->setModel(table_.get());
     binding_->setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
     for (const auto& [box, column] : boxColumns_) {
         binding_->addMapping(box, table_->fieldIndex(column));
@@ -109,9 +100,8 @@ void TSetupPage::ActivateTable(const QString& connectionName)
 void TSetupPage::DeactivateTable()
 {
     delete binding_;
-    delete table_;
     binding_ = nullptr;
-    table_ = nullptr;
+    table_.reset();
     for (const auto& [box, column] : boxColumns_) {
         box->clear();
         box->setReadOnly(true);
@@ -127,36 +117,30 @@ void TSetupPage::ShowStoredRow()
     passwordTyped_ = false;
 }
 
-void TSetupPage::Update(const QString& connectionName)
+void TSetupPage::Update(const TWindowDatabase& database)
 {
     if (passwordTyped_) {
         txtPassword_->setText(ScramblePassword(txtPassword_->text()));
         passwordTyped_ = false; // the box now holds the stored form, even if storing fails
     }
     if (!table_)
-        ActivateTable(connectionName);
+        ActivateTable(database);
     StoreBoxes();
     ShowStoredRow();
 }
 
 void TSetupPage::StoreBoxes()
 {
-    // The account table holds one row; an empty table gets it now.
-    if (table_->rowCount() == 0 && !table_->insertRow(0))
-        throw EDatabaseError(table_->lastError().text().toStdString());
-    auto store = [this](const QString& column, const QString& text) {
+    const int row = SingleRow(*table_);
+    auto store = [this, row](const QString& column, const QString& text) {
         // An empty box is an empty column, which the number columns only take as NULL.
-        table_->setData(table_->index(0, table_->fieldIndex(column)),
+        table_->setData(table_->index(row, table_->fieldIndex(column)),
                         text.isEmpty() ? QVariant() : QVariant(text));
     };
     for (const auto& [box, column] : boxColumns_)
         store(column, box->text());
     store(kTypeColumn, cbType_->currentText());
-    if (!table_->submitAll()) {
-        const QString reason = table_->lastError().text();
-        table_->revertAll();
-        throw EDatabaseError(reason.toStdString());
-    }
+    SubmitOrThrow(*table_);
     table_->select();
 }
 
@@ -170,12 +154,12 @@ QString TSetupPage::AccountEmail() const
     return txtEmail_->text();
 }
 
-TOutgoingAccount TSetupPage::OutgoingAccount() const
+TServerAccount TSetupPage::OutgoingAccount() const
 {
     return {txtServerOut_->text(), txtPortOut_->text(), txtUserID_->text(), txtPassword_->text()};
 }
 
-TIncomingAccount TSetupPage::IncomingAccount() const
+TServerAccount TSetupPage::IncomingAccount() const
 {
     return {txtServerIn_->text(), txtPortIn_->text(), txtUserID_->text(), txtPassword_->text()};
 }

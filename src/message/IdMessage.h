@@ -7,7 +7,7 @@
 #include "message/IdEMailAddress.h"
 #include "message/IdHeaderList.h"
 #include "message/IdMessageParts.h"
-#include "net/IdComponent.h"
+#include "net/IdBaseComponent.h"
 #include "net/IdGlobal.h"
 
 // Written on the wire as X-Priority 1 (mpHighest) to 5 (mpLowest).

@@ -88,3 +88,34 @@ void TIdMessageParts::Delete(int index)
     }
     parts_.erase(parts_.begin() + index);
 }
+
+namespace {
+
+constexpr std::size_t kMaxFileNameBytes = 255;
+
+} // namespace
+
+std::string SafeAttachmentFileName(const std::string& name)
+{
+    // Both separators count: names come from every kind of sender.
+    const std::size_t folderEnd = name.find_last_of("/\\");
+    std::string base = folderEnd == std::string::npos ? name : name.substr(folderEnd + 1);
+    std::string safe;
+    for (const char c : base) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            safe += c;
+        }
+    }
+    safe.erase(0, safe.find_first_not_of(". "));
+    if (safe.size() > kMaxFileNameBytes) {
+        std::size_t cut = kMaxFileNameBytes;
+        // Never cut a UTF-8 sequence in half.
+        while (cut > 0 && (static_cast<unsigned char>(safe[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        safe.resize(cut);
+    }
+    safe.erase(safe.find_last_not_of(' ') + 1);
+    return safe.empty() ? "attachment" : safe;
+}

@@ -7,6 +7,11 @@
 #include "message/IdHeaderList.h"
 #include "net/IdException.h"
 
+// The file name a received message gives an attachment comes from its sender. This turns it
+// into a plain base name that is safe below any folder: no folder parts, no "." or "..", no
+// NUL or control characters, no leading dots or blanks, at most 255 bytes, never empty.
+std::string SafeAttachmentFileName(const std::string& name);
+
 // A body part of a message: a text (TIdText) or an attachment (TIdAttachment).
 class TIdMessagePart {
 public:

@@ -15,7 +15,6 @@
 #include "message/IdCoder3To4.h"
 #include "message/IdHeaderCoder.h"
 #include "message/IdMimeParameters.h"
-#include "net/IdComponent.h"
 #include "net/IdGlobal.h"
 
 namespace {
@@ -201,29 +200,6 @@ private:
     std::string name_;
 };
 
-// Ends a work span when the scope ends.
-class TWorkSpan {
-public:
-    TWorkSpan(TIdComponent* component, TWorkMode mode) : component_(component), mode_(mode)
-    {
-        if (component_ != nullptr) {
-            component_->StartWork(mode_, 0);
-        }
-    }
-    ~TWorkSpan()
-    {
-        if (component_ != nullptr) {
-            component_->FinishWork(mode_);
-        }
-    }
-    TWorkSpan(const TWorkSpan&) = delete;
-    TWorkSpan& operator=(const TWorkSpan&) = delete;
-
-private:
-    TIdComponent* component_;
-    TWorkMode mode_;
-};
-
 // A word no line break can be put into becomes encoded words of UTF-8, each on a line of its
 // own, when its line would pass the limit.
 std::string ShortenHeaderLine(const std::string& line)
@@ -331,9 +307,9 @@ private:
     std::unique_ptr<TFileRemover> file_;
 };
 
-TIdMessageWriter::TIdMessageWriter(TIdByteSink sink, TIdComponent* reporter)
+TIdMessageWriter::TIdMessageWriter(TIdByteSink sink, TIdMessageWriterReport report)
     : sink_(std::move(sink)),
-      reporter_(reporter), boundaries_{kMixedBoundary, kRelatedBoundary, kAlternativeBoundary}
+      report_(std::move(report)), boundaries_{kMixedBoundary, kRelatedBoundary, kAlternativeBoundary}
 {
 }
 
@@ -356,8 +332,8 @@ void TIdMessageWriter::Line(std::string_view text)
 
 void TIdMessageWriter::Status(const std::string& text)
 {
-    if (reporter_ != nullptr) {
-        reporter_->ReportStatus(stStatusText, text);
+    if (report_.OnStatus) {
+        report_.OnStatus(text);
     }
 }
 
@@ -528,7 +504,14 @@ TIdMessageWriter::TPartCounts TIdMessageWriter::WriteHeaderBlock(TIdMessage& mes
 
 void TIdMessageWriter::WriteMessageBody(TIdMessage& message, int attachments, int related, int texts)
 {
-    TWorkSpan work(reporter_, wkWrite);
+    if (report_.OnBodyBegin) {
+        report_.OnBodyBegin();
+    }
+    const TScopeExit bodyEnd([this] {
+        if (report_.OnBodyEnd) {
+            report_.OnBodyEnd();
+        }
+    });
     if (attachments > 0) {
         const std::string& boundary = related > 0 ? boundaries_.related : boundaries_.mixed;
         Line(kPreamble);

@@ -10,7 +10,6 @@
 #include "message/IdMessage.h"
 
 class TIdCoder;
-class TIdComponent;
 
 class EIdTextInvalidCount : public EIdException {
 public:
@@ -19,6 +18,13 @@ public:
 
 // Where the writer puts the message's bytes.
 using TIdByteSink = std::function<void(std::string_view bytes)>;
+
+// What the writer reports as it goes, to whoever carries its bytes; every member may be empty.
+struct TIdMessageWriterReport {
+    std::function<void(const std::string& text)> OnStatus; // "Encoding text", "Encoding attachment"
+    std::function<void()> OnBodyBegin;
+    std::function<void()> OnBodyEnd; // also when writing the body fails
+};
 
 // Writes a message in wire form: the header block generated from its fields, an empty line and
 // the body (plain, or multipart with quoted-printable texts and base64 attachments). Every line
@@ -33,9 +39,7 @@ public:
         int texts = 0;
     };
 
-    // Status texts ("Encoding text", "Encoding attachment") and the work span of the body go to
-    // the reporter when there is one.
-    explicit TIdMessageWriter(TIdByteSink sink, TIdComponent* reporter = nullptr);
+    explicit TIdMessageWriter(TIdByteSink sink, TIdMessageWriterReport report = {});
     ~TIdMessageWriter();
     TIdMessageWriter(const TIdMessageWriter&) = delete;
     TIdMessageWriter& operator=(const TIdMessageWriter&) = delete;
@@ -73,7 +77,7 @@ private:
     void WriteBodyLines(const std::vector<std::string>& lines, bool convert);
 
     TIdByteSink sink_;
-    TIdComponent* reporter_;
+    TIdMessageWriterReport report_;
     TBoundaries boundaries_;
     std::map<const TIdMessagePart*, std::unique_ptr<TEncodedPart>> encoded_;
     bool bodyQuotedPrintable_ = false; // the message's Body, for a line too long to go as it is

@@ -4,14 +4,7 @@
 #include <functional>
 #include <string>
 
-// Root of the library's components; no behaviour of its own.
-class TIdBaseComponent {
-public:
-    TIdBaseComponent() = default;
-    virtual ~TIdBaseComponent() = default;
-    TIdBaseComponent(const TIdBaseComponent&) = delete;
-    TIdBaseComponent& operator=(const TIdBaseComponent&) = delete;
-};
+#include "net/IdBaseComponent.h"
 
 enum TIdStatus { stResolving, stConnecting, stConnected, stDisconnecting, stDisconnected, stStatusText };
 enum TWorkMode { wkRead = 0, wkWrite = 1 };

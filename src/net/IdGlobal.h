@@ -2,9 +2,23 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/IdException.h"
+
+// Runs an action when the scope ends, however it ends: the one guard for a clean-up that has no
+// object of its own. The action must not throw.
+template <typename TAction> class TScopeExit {
+public:
+    explicit TScopeExit(TAction action) : action_(std::move(action)) {}
+    ~TScopeExit() { action_(); }
+    TScopeExit(const TScopeExit&) = delete;
+    TScopeExit& operator=(const TScopeExit&) = delete;
+
+private:
+    TAction action_;
+};
 
 // Date-time values: days since 30 December 1899, the time of day as the fraction, local time.
 using TDateTime = double;

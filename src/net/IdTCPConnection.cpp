@@ -472,26 +472,21 @@ void TIdTCPConnection::WriteStreamContent(std::istream& stream, bool fromStart, 
         WriteInt32(static_cast<int32_t>(remaining), true);
     }
     StartWork(wkWrite, remaining);
-    try {
-        std::vector<char> chunk(std::max(SendBufferSize, 1));
-        for (;;) {
-            const int64_t wanted = std::min<int64_t>(size - position, static_cast<int64_t>(chunk.size()));
-            if (wanted <= 0) {
-                break;
-            }
-            stream.read(chunk.data(), wanted);
-            const std::streamsize got = stream.gcount();
-            if (got == 0) {
-                throw EIdNoDataToRead();
-            }
-            WriteBytes(chunk.data(), static_cast<std::size_t>(got));
-            position += got;
+    const TScopeExit endWork([this] { FinishWork(wkWrite); });
+    std::vector<char> chunk(std::max(SendBufferSize, 1));
+    for (;;) {
+        const int64_t wanted = std::min<int64_t>(size - position, static_cast<int64_t>(chunk.size()));
+        if (wanted <= 0) {
+            break;
         }
-    } catch (...) {
-        FinishWork(wkWrite);
-        throw;
+        stream.read(chunk.data(), wanted);
+        const std::streamsize got = stream.gcount();
+        if (got == 0) {
+            throw EIdNoDataToRead();
+        }
+        WriteBytes(chunk.data(), static_cast<std::size_t>(got));
+        position += got;
     }
-    FinishWork(wkWrite);
 }
 
 std::string TIdTCPConnection::ReadNonEmptyLine()
@@ -521,6 +516,7 @@ void TIdTCPConnection::ReadExact(void* destination, std::size_t count)
 void TIdTCPConnection::CaptureLines(TIdLineSink* destination, const std::string& delimiter, bool unstuff)
 {
     StartWork(wkRead, 0);
+    const TScopeExit endWork([this] { FinishWork(wkRead); });
     try {
         for (bool ended = false; !ended;) {
             std::string_view line;
@@ -544,10 +540,8 @@ void TIdTCPConnection::CaptureLines(TIdLineSink* destination, const std::string&
             }
         } catch (...) {
         }
-        FinishWork(wkRead);
         throw;
     }
-    FinishWork(wkRead);
 }
 
 bool TIdTCPConnection::CaptureBufferedLines(TIdLineSink* destination, const std::string& delimiter,

@@ -1,12 +1,19 @@
 #include "platform/SettingsDatabase.h"
 
-#include "platform/MessageBoxes.h"
-
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 
 namespace quietpane {
+
+namespace {
+
+[[noreturn]] void ThrowNotOpen()
+{
+    throw EDatabaseError("The settings database is not open.");
+}
+
+} // namespace
 
 QString SettingsDatabasePath(const QString& programFolder)
 {
@@ -35,20 +42,6 @@ QSqlDatabase OpenSettingsDatabase(const QString& connectionName, const QString& 
     return database;
 }
 
-bool OpenWindowDatabase(
-    const QString& connectionName, const QString& path,
-    const std::function<bool(const QString& name, const QString& value)>& saveRegistryValue)
-{
-    try {
-        OpenSettingsDatabase(connectionName, path);
-        saveRegistryValue(QStringLiteral("DBPath"), path);
-        return true;
-    } catch (const std::exception& error) {
-        MessageBoxes().ShowMessage(QString::fromUtf8(error.what()));
-        return false;
-    }
-}
-
 void CloseSettingsDatabase(const QString& connectionName)
 {
     if (!QSqlDatabase::contains(connectionName))
@@ -58,6 +51,48 @@ void CloseSettingsDatabase(const QString& connectionName)
         database.close();
     }
     QSqlDatabase::removeDatabase(connectionName);
+}
+
+void ThrowDatabaseError(const QSqlError& error)
+{
+    throw EDatabaseError(error.text().toStdString());
+}
+
+std::unique_ptr<QSqlTableModel> OpenSettingsTable(const QString& connectionName, const QString& table,
+                                                  QSqlTableModel::EditStrategy strategy)
+{
+    QSqlDatabase database = QSqlDatabase::database(connectionName, false);
+    if (!database.isOpen())
+        ThrowNotOpen();
+    auto model = std::make_unique<QSqlTableModel>(nullptr, database);
+    model->setTable(table);
+    model->setEditStrategy(strategy);
+    if (!model->select())
+        ThrowDatabaseError(model->lastError());
+    return model;
+}
+
+QSqlTableModel& OpenedTable(QSqlTableModel* table)
+{
+    if (!table)
+        ThrowNotOpen();
+    return *table;
+}
+
+int SingleRow(QSqlTableModel& table)
+{
+    if (table.rowCount() == 0 && !table.insertRow(0))
+        ThrowDatabaseError(table.lastError());
+    return 0;
+}
+
+void SubmitOrThrow(QSqlTableModel& table)
+{
+    if (table.submitAll())
+        return;
+    const QSqlError error = table.lastError();
+    table.revertAll();
+    ThrowDatabaseError(error);
 }
 
 } // namespace quietpane

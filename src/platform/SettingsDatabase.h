@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlTableModel>
 #include <QString>
 
-#include <functional>
+#include <memory>
 #include <stdexcept>
 
 namespace quietpane {
@@ -24,14 +25,25 @@ QString SettingsDatabasePath(const QString& programFolder);
 // created: a missing, unreadable or non-database file raises EDatabaseError.
 QSqlDatabase OpenSettingsDatabase(const QString& connectionName, const QString& path);
 
-// What each window does at creation: opens the database under its own connection name and
-// records its path under "DBPath" with the window's registry writer. A failure is shown in a
-// message box with its own text; false then, and the program is to end.
-bool OpenWindowDatabase(
-    const QString& connectionName, const QString& path,
-    const std::function<bool(const QString& name, const QString& value)>& saveRegistryValue);
-
 // Closes and forgets a connection opened by OpenSettingsDatabase (nothing when it is unknown).
 void CloseSettingsDatabase(const QString& connectionName);
+
+// The program's error (EDatabaseError) for a Qt SQL error: the one place they are turned.
+[[noreturn]] void ThrowDatabaseError(const QSqlError& error);
+
+// A table of the named connection, read; "The settings database is not open." while the
+// connection isn't open, the database's own error when the table can't be read.
+std::unique_ptr<QSqlTableModel> OpenSettingsTable(const QString& connectionName, const QString& table,
+                                                  QSqlTableModel::EditStrategy strategy);
+
+// The table a window opened earlier; "The settings database is not open." when it has none.
+QSqlTableModel& OpenedTable(QSqlTableModel* table);
+
+// The row of a one-row table (inserted when the table is empty): the settings tables that hold
+// a single record.
+int SingleRow(QSqlTableModel& table);
+
+// Writes the table's pending changes; a refused write drops them and raises the database error.
+void SubmitOrThrow(QSqlTableModel& table);
 
 } // namespace quietpane

@@ -1,7 +1,7 @@
 #include "shell/BookmarkNavigator.h"
 
 #include "platform/MessageBoxes.h"
-#include "shell/SettingsTables.h"
+#include "platform/SettingsDatabase.h"
 
 #include <QHBoxLayout>
 #include <QSqlError>

@@ -1,45 +1,16 @@
 #include "shell/SettingsTables.h"
 
 #include "platform/SettingsDatabase.h"
+#include "platform/WindowDatabase.h"
 #include "shell/BookmarksPanel.h"
 
 #include <QDataWidgetMapper>
 #include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QSqlError>
 #include <QSqlTableModel>
 #include <QTableView>
 
 namespace quietpane {
-
-namespace {
-
-std::unique_ptr<QSqlTableModel> OpenTable(const QSqlDatabase& database, const QString& name,
-                                          QSqlTableModel::EditStrategy strategy)
-{
-    auto table = std::make_unique<QSqlTableModel>(nullptr, database);
-    table->setTable(name);
-    table->setEditStrategy(strategy);
-    if (!table->select())
-        ThrowDatabaseError(table->lastError());
-    return table;
-}
-
-} // namespace
-
-void ThrowDatabaseError(const QSqlError& error)
-{
-    throw EDatabaseError(error.text().toStdString());
-}
-
-void SubmitOrThrow(QSqlTableModel& table)
-{
-    if (table.submitAll())
-        return;
-    const QSqlError error = table.lastError();
-    table.revertAll();
-    ThrowDatabaseError(error);
-}
 
 TSettingsTables::TSettingsTables(const TBoundControls& controls) : controls_(controls) {}
 
@@ -48,12 +19,9 @@ TSettingsTables::~TSettingsTables()
     Deactivate();
 }
 
-void TSettingsTables::Activate(const QString& connectionName)
+void TSettingsTables::Activate(const TWindowDatabase& database)
 {
-    QSqlDatabase database = QSqlDatabase::database(connectionName, false);
-    if (!database.isOpen())
-        throw EDatabaseError("The settings database is not open.");
-    bookmarkTable_ = OpenTable(database, QStringLiteral("Bookmark"), QSqlTableModel::OnRowChange);
+    bookmarkTable_ = database.OpenTable(QStringLiteral("Bookmark"), QSqlTableModel::OnRowChange);
     controls_.grid->setModel(bookmarkTable_.get());
     DressBookmarkGrid(*controls_.grid, *bookmarkTable_);
     bookmarkBinding_ = std::make_unique<QDataWidgetMapper>();
@@ -68,7 +36,7 @@ void TSettingsTables::Activate(const QString& connectionName)
     else
         bookmarkBinding_->toFirst();
 
-    hotKeyTable_ = OpenTable(database, QStringLiteral("HotKeys"), QSqlTableModel::OnManualSubmit);
+    hotKeyTable_ = database.OpenTable(QStringLiteral("HotKeys"), QSqlTableModel::OnManualSubmit);
     hotKeyBinding_ = std::make_unique<QDataWidgetMapper>();
     hotKeyBinding_->setModel(hotKeyTable_.get());
     hotKeyBinding_->setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
@@ -95,13 +63,9 @@ void TSettingsTables::SubmitBookmark()
 
 void TSettingsTables::StoreHotKey(const QString& column, TShortCut hotKey)
 {
-    if (!hotKeyTable_)
-        throw EDatabaseError("The settings database is not open.");
-    // An empty table gets its one row now.
-    if (hotKeyTable_->rowCount() == 0 && !hotKeyTable_->insertRow(0))
-        ThrowDatabaseError(hotKeyTable_->lastError());
-    hotKeyTable_->setData(hotKeyTable_->index(0, hotKeyTable_->fieldIndex(column)), QString::number(hotKey));
-    SubmitOrThrow(*hotKeyTable_);
+    QSqlTableModel& table = OpenedTable(hotKeyTable_.get());
+    table.setData(table.index(SingleRow(table), table.fieldIndex(column)), QString::number(hotKey));
+    SubmitOrThrow(table);
     hotKeyBinding_->toFirst();
 }
 

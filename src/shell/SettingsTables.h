@@ -8,17 +8,12 @@
 
 class QDataWidgetMapper;
 class QLineEdit;
-class QSqlError;
 class QSqlTableModel;
 class QTableView;
 
 namespace quietpane {
 
-// The program's error (EDatabaseError) for a Qt SQL error: the one place they are turned.
-[[noreturn]] void ThrowDatabaseError(const QSqlError& error);
-
-// Writes the table's pending changes; a refused write drops them and raises the database error.
-void SubmitOrThrow(QSqlTableModel& table);
+class TWindowDatabase;
 
 // The main window's controls that show the tables' current rows (borrowed).
 struct TBoundControls {
@@ -37,8 +32,8 @@ public:
     TSettingsTables(const TSettingsTables&) = delete;
     TSettingsTables& operator=(const TSettingsTables&) = delete;
 
-    // Opens both tables on the named connection, Bookmark first; raises EDatabaseError.
-    void Activate(const QString& connectionName);
+    // Opens both tables on the window's connection, Bookmark first; raises EDatabaseError.
+    void Activate(const TWindowDatabase& database);
     void Deactivate();
 
     const TBoundControls& Bound() const { return controls_; }

@@ -27,13 +27,4 @@ int ProgressPosition(int32_t progress, int32_t progressMax)
     return static_cast<int>(std::clamp<int64_t>(position, 0, 100));
 }
 
-int32_t StrToInt(const QString& text)
-{
-    bool ok = false;
-    const int32_t value = text.toInt(&ok, 10);
-    if (!ok)
-        throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
-    return value;
-}
-
 } // namespace quietpane

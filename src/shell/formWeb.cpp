@@ -3,14 +3,15 @@
 #include "net/IdGlobal.h"
 #include "platform/BrowserCommands.h"
 #include "platform/Dialogs.h"
-#include "platform/EventPump.h"
 #include "platform/GuardedApplication.h"
 #include "platform/InternetAutodial.h"
 #include "platform/LocalAddresses.h"
 #include "platform/MessageBoxes.h"
+#include "platform/NumberText.h"
 #include "platform/SettingsDatabase.h"
 #include "platform/WebEngineBrowser.h"
 #include "platform/WindowComposition.h"
+#include "platform/WindowFont.h"
 #include "platform/WindowHiding.h"
 #include "shell/AddressList.h"
 #include "shell/BookmarkNavigator.h"
@@ -20,7 +21,6 @@
 #include "shell/PageCommands.h"
 #include "shell/SettingsTables.h"
 #include "shell/ShellRules.h"
-#include "shell/WindowFont.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -36,18 +36,15 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
-#include <QUuid>
 
 namespace quietpane {
 
 TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
-    : QMainWindow(parent), setup_(setup),
-      connectionName_(QStringLiteral("frmWeb-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    : QMainWindow(parent), setup_(setup), database_(QStringLiteral("frmWeb"), setup.registry)
 {
     setObjectName(QStringLiteral("frmWeb"));
     setWindowTitle(QStringLiteral("Quietpane"));
     setFont(WindowFont());
-    idAntiFreeze1_.MessagePump = PumpQtEvents;
 
     ChooseWindowComposition();
     // Created on the window, the browser's widget is placed into the layout by the builder.
@@ -95,18 +92,13 @@ TfrmWeb::~TfrmWeb()
     FormDestroy();
     hotKeyManager_.reset();
     webBrowser1_.reset();
-    CloseSettingsDatabase(connectionName_);
 }
 
 void TfrmWeb::FormCreate()
 {
-    screenFolder_ =
-        setup_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : setup_.programFolder;
-    databasePath_ = SettingsDatabasePath(screenFolder_);
-    terminationRequested_ = !OpenWindowDatabase(
-        connectionName_, databasePath_,
-        [this](const QString& name, const QString& value) { return SaveRegistryValue(name, value); });
-    tables_->Activate(connectionName_);
+    screenFolder_ = TWindowDatabase::DataFolder(setup_.programFolder);
+    terminationRequested_ = !database_.Open(screenFolder_);
+    tables_->Activate(database_);
     const bool online = setup_.internetAutodial ? setup_.internetAutodial() : InternetAutodial();
     if (!online)
         MessageBoxes().Error(QStringLiteral("No internet connection"));
@@ -200,8 +192,7 @@ QStringList TfrmWeb::GetIPAddressList() const
 
 bool TfrmWeb::SaveRegistryValue(const QString& name, const QString& value)
 {
-    Registry& registry = setup_.registry ? *setup_.registry : userRegistry_;
-    return registry.WriteString(name.toStdString(), value.toStdString());
+    return database_.SaveRegistryValue(name, value);
 }
 
 QStringList TfrmWeb::AddressLines() const

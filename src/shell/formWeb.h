@@ -1,9 +1,9 @@
 #pragma once
 
 #include "hotkeys/HotKeyManager.h"
-#include "net/IdAntiFreeze.h"
 #include "platform/BrowserControl.h"
 #include "platform/Registry.h"
+#include "platform/WindowDatabase.h"
 #include "shell/History.h"
 #include "shell/MainWindowLayout.h"
 
@@ -118,13 +118,11 @@ private:
     void UpdateTravelButtons();
 
     TfrmWebSetup setup_;
-    UserRegistry userRegistry_;
+    TWindowDatabase database_;
     bool terminationRequested_ = false;
     bool typedNavigation_ = false;
     THistory history_;
     QString screenFolder_;
-    QString databasePath_;
-    QString connectionName_;
     uint32_t startTick_ = 0;
     QWidget* mailWindow_ = nullptr;
     QWidget* aboutBox_ = nullptr;
@@ -133,8 +131,6 @@ private:
     QTimer* timer1_ = nullptr;
     THotKeyPanel* panel1_ = nullptr;
 
-    // Keeps every window responsive while a network call of the program waits.
-    TIdAntiFreeze idAntiFreeze1_;
     std::unique_ptr<THotKeyManager> hotKeyManager_;
     std::unique_ptr<TBrowserControl> webBrowser1_;
     std::unique_ptr<TSettingsTables> tables_;

@@ -1,6 +1,6 @@
 #include "shell/frmAbout.h"
 
-#include "shell/WindowFont.h"
+#include "platform/WindowFont.h"
 
 #include <QFrame>
 #include <QGuiApplication>

@@ -7,6 +7,8 @@
 #include "mail_window/OutgoingMail.h"
 #include "mail_window/PasswordScrambling.h"
 #include "message/IdMessage.h"
+#include "net/IdAntiFreeze.h"
+#include "platform/EventPump.h"
 #include "support/LoopbackServer.h"
 #include "support/MailPeers.h"
 #include "support/PythonMessageView.h"
@@ -55,6 +57,8 @@ protected:
     {
         TestApplication();
         std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, Database());
+        // The program keeps the windows responsive while a mail command waits.
+        antiFreeze.MessagePump = PumpQtEvents;
     }
 
     std::filesystem::path Database() const { return folder.Path() / "Quietpane.mdb"; }
@@ -128,6 +132,7 @@ protected:
         Click(window, "bRemove");
     }
 
+    TIdAntiFreeze antiFreeze;
     TempDir folder, files;
     RecordingRegistry registry;
     RecordingMessageBoxes boxes;

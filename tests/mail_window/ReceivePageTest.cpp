@@ -7,7 +7,7 @@
 #include "mail_window/PasswordScrambling.h"
 #include "message/IdMessage.h"
 #include "net/IdGlobal.h"
-#include "net/IdPOP3.h"
+#include "protocols/IdPOP3.h"
 
 #include "support/MailPeers.h"
 #include "support/QtTestSupport.h"
@@ -141,9 +141,9 @@ protected:
     TMailboxState state;
     TRecordingStatus status{state};
     TMailCommandGate gate;
-    TIncomingAccount account{QStringLiteral("127.0.0.1"), QString::number(mailbox.Port()),
-                             QString::fromLatin1(DovecotServer::User),
-                             ScramblePassword(QString::fromLatin1(DovecotServer::Password))};
+    TServerAccount account{QStringLiteral("127.0.0.1"), QString::number(mailbox.Port()),
+                           QString::fromLatin1(DovecotServer::User),
+                           ScramblePassword(QString::fromLatin1(DovecotServer::Password))};
     std::unique_ptr<TReceivePage> pageOwner = std::make_unique<TReceivePage>(
         TReceivePageServices{&pop3, &message, &status, &state, &gate, [this] { return account; },
                              [this] { return AttachmentFolder(); }});

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "message/IdMessage.h"
-#include "net/IdPOP3.h"
-#include "net/IdSMTP.h"
+#include "protocols/IdPOP3.h"
+#include "protocols/IdSMTP.h"
 #include "support/MailPeers.h"
 
 using namespace quietpane::test;

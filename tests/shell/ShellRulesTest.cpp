@@ -1,4 +1,5 @@
 #include "shell/ShellRules.h"
+#include "platform/NumberText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "shell/formWeb.h"
 
+#include "app/ProgramEntry.h"
 #include "hotkeys/HotKeyRecorder.h"
 #include "platform/SettingsDatabase.h"
-#include "shell/ProgramEntry.h"
 #include "support/QtTestSupport.h"
 #include "support/ShellDoubles.h"
 #include "support/TestSupport.h"

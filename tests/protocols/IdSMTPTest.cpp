@@ -1,6 +1,6 @@
 // The SMTP client's dialogue, checked against what a real server (aiosmtpd) recorded, and
 // against scripted servers for the replies a real one does not give.
-#include "net/IdSMTP.h"
+#include "protocols/IdSMTP.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,12 +1,10 @@
-#include "message/IdMessageClient.h"
+#include "protocols/IdMessageClient.h"
 
 #include <string_view>
 
 #include "message/IdMessageReader.h"
 
 namespace {
-
-constexpr std::size_t kMaxFileNameBytes = 255;
 
 // Makes text safe for the DATA stream: every bare CR and bare LF becomes CR LF, so that no
 // server can read a line end into it that we did not mean, and a line that begins with "."
@@ -53,38 +51,15 @@ private:
 
 } // namespace
 
-std::string SafeAttachmentFileName(const std::string& name)
-{
-    // Both separators count: names come from every kind of sender.
-    const std::size_t folderEnd = name.find_last_of("/\\");
-    std::string base = folderEnd == std::string::npos ? name : name.substr(folderEnd + 1);
-    std::string safe;
-    for (const char c : base) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            safe += c;
-        }
-    }
-    safe.erase(0, safe.find_first_not_of(". "));
-    if (safe.size() > kMaxFileNameBytes) {
-        std::size_t cut = kMaxFileNameBytes;
-        // Never cut a UTF-8 sequence in half.
-        while (cut > 0 && (static_cast<unsigned char>(safe[cut]) & 0xC0) == 0x80) {
-            --cut;
-        }
-        safe.resize(cut);
-    }
-    safe.erase(safe.find_last_not_of(' ') + 1);
-    return safe.empty() ? "attachment" : safe;
-}
-
 // The writer's bytes reach the connection through one stuffer, so that the wire never carries
 // a line that the server could take for the end of the data.
 class TIdMessageClient::TWire {
 public:
     explicit TWire(TIdMessageClient& client)
         : writer_([this, &client](std::string_view bytes) { client.WriteText(stuffer_.Convert(bytes)); },
-                  &client)
+                  TIdMessageWriterReport{
+                      [&client](const std::string& text) { client.ReportStatus(stStatusText, text); },
+                      [&client] { client.StartWork(wkWrite, 0); }, [&client] { client.FinishWork(wkWrite); }})
     {
     }
     TIdMessageWriter& Writer() { return writer_; }
@@ -110,10 +85,7 @@ void TIdMessageClient::WriteMessage(TIdMessage& message)
 {
     // Each message starts at the beginning of a line, and its encoding files go with it.
     wire_ = std::make_unique<TWire>(*this);
-    struct TEndWrite {
-        std::unique_ptr<TWire>& wire;
-        ~TEndWrite() { wire.reset(); }
-    } endWrite{wire_};
+    const TScopeExit endWrite([this] { wire_.reset(); });
     wire_->Writer().WriteMessage(message);
 }
 
@@ -140,10 +112,7 @@ void TIdMessageClient::WriteAttachmentPart(TIdAttachment& part)
 void TIdMessageClient::ReadMessageHeader(TIdMessage& message, const std::string& endLine)
 {
     StartWork(wkRead, 0);
-    struct TEndWork {
-        TIdMessageClient& client;
-        ~TEndWork() { client.FinishWork(wkRead); }
-    } endWork{*this};
+    const TScopeExit endWork([this] { FinishWork(wkRead); });
     messageEnded_ = false;
     for (;;) {
         std::string line = ReadLine();
@@ -170,10 +139,7 @@ void TIdMessageClient::ReadMessageBody(TIdMessage& message)
     messageEnded_ = false;
     TIdMessageReader reader(message, TIdMessageReader::TInput::BodyOnly);
     reader_ = &reader;
-    struct TEndRead {
-        TIdMessageReader*& reader;
-        ~TEndRead() { reader = nullptr; }
-    } endRead{reader_};
+    const TScopeExit endRead([this] { reader_ = nullptr; });
     TIdByteStreamSink sink([&reader](std::string_view bytes) { reader.Feed(bytes); });
     if (bodyToRead) {
         CaptureLines(&sink, ".", true);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "message/IdMessageClient.h"
+#include "protocols/IdMessageClient.h"
 
 enum TAuthenticationType { atNone, atLogin };
 

@@ -1,11 +1,13 @@
-#include "shell/ProgramEntry.h"
+#include "app/ProgramEntry.h"
 
+#include "app/CommandLine.h"
 #include "mail_window/Email.h"
+#include "net/IdAntiFreeze.h"
+#include "platform/EventPump.h"
 #include "platform/GuardedApplication.h"
 #include "platform/ProgramData.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowHiding.h"
-#include "shell/CommandLine.h"
 #include "shell/frmAbout.h"
 
 #include <QIcon>
@@ -53,6 +55,10 @@ int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup, const TProgr
     for (const int size : {16, 32, 256})
         icon.addFile(QStringLiteral(":/quietpane/quietpane-%1.png").arg(size));
     QApplication::setWindowIcon(icon);
+    // The one responsiveness component: every window stays alive while a mail command waits.
+    // It outlives the windows, whose last commands may still wait as they go.
+    TIdAntiFreeze antiFreeze;
+    antiFreeze.MessagePump = PumpQtEvents;
     TfrmWeb frmWeb(setup);
     TfrmEmail frmEmail(TfrmEmailSetup{setup.programFolder, setup.registry});
     TAbout about;

@@ -1,4 +1,4 @@
-#include "net/IdSMTP.h"
+#include "protocols/IdSMTP.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // dot-stuffed and unstuffed (checked against scripted servers), round trips through real servers
 // (aiosmtpd, then Dovecot) with Python's email package as the reference reader, and Python's own
 // test messages read through Dovecot. The writer and reader themselves are tested in memory.
-#include "message/IdMessageClient.h"
+#include "protocols/IdMessageClient.h"
 
 #include <algorithm>
 #include <fstream>
@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "net/IdPOP3.h"
-#include "net/IdSMTP.h"
+#include "protocols/IdPOP3.h"
+#include "protocols/IdSMTP.h"
 #include "support/MailPeers.h"
 #include "support/PythonMessageView.h"
 

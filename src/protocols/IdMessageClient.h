@@ -9,11 +9,6 @@
 
 class TIdMessageReader;
 
-// The file name a received message gives an attachment comes from its sender. This turns it
-// into a plain base name that is safe below any folder: no folder parts, no "." or "..", no
-// NUL or control characters, no leading dots or blanks, at most 255 bytes, never empty.
-std::string SafeAttachmentFileName(const std::string& name);
-
 // A TCP client that writes a message to its connection in wire form (for SMTP DATA) and reads
 // one back from a dot-terminated block (POP3 TOP and RETR). The message writer and reader do
 // the work; this adds the connection's dot-stuffing and unstuffing.

@@ -1,6 +1,6 @@
+#include "app/CommandLine.h"
+#include "app/ProgramEntry.h"
 #include "platform/GuardedApplication.h"
-#include "shell/CommandLine.h"
-#include "shell/ProgramEntry.h"
 
 #include <cstdio>
 

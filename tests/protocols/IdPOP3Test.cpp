@@ -1,5 +1,5 @@
 // The POP3 client against a real Dovecot mailbox, and against scripted servers that misbehave.
-#include "net/IdPOP3.h"
+#include "protocols/IdPOP3.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -67,8 +67,8 @@ std::string Joined(const Lines& lines)
 // The greeting and login, the capabilities asked on the way (by default the server has none).
 std::string LoggedIn(const std::string& rest, const std::string& capabilities = "S: -ERR unknown command\n")
 {
-    return "S: +OK ready\nC: CAPA\n" + capabilities + "C: USER alice\nS: +OK\nC: PASS secret\nS: +OK Logged in.\n" +
-           rest;
+    return "S: +OK ready\nC: CAPA\n" + capabilities +
+           "C: USER alice\nS: +OK\nC: PASS secret\nS: +OK Logged in.\n" + rest;
 }
 
 void ConnectTo(TIdPOP3& client, ScriptedServer& server)

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "message/IdMessageClient.h"
+#include "protocols/IdMessageClient.h"
 
 // A POP3 mailbox session: USER and PASS on connect, then counts, sizes, header blocks, whole
 // messages, deletion and its undoing, and "Quit". Message numbers are the server's, from 1.

@@ -1,4 +1,4 @@
-#include "net/IdPOP3.h"
+#include "protocols/IdPOP3.h"
 
 #include <algorithm>
 #include <climits>
