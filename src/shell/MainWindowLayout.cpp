@@ -64,7 +64,13 @@ public:
 
 private:
     void BuildMenus();
+    // The cool bar's three bands, top to bottom.
     void BuildBands();
+    QToolBar* BuildToolBand();
+    QHBoxLayout* BuildAddressBand();
+    QHBoxLayout* BuildLinksBand();
+    // The links tool bar's own buttons; the hidden bookmark-button templates come with it.
+    QToolBar* BuildLinksToolBar();
     void BuildLeftColumn(QWidget* parent);
     void BuildStatusBar();
     void BuildBoundBoxes();
@@ -228,7 +234,13 @@ void TMainWindowBuilder::BuildBands()
     auto* bands = new QVBoxLayout(controls_.coolBar1);
     bands->setContentsMargins(2, 1, 2, 1);
     bands->setSpacing(1);
+    bands->addWidget(BuildToolBand());
+    bands->addLayout(BuildAddressBand());
+    bands->addLayout(BuildLinksBand());
+}
 
+QToolBar* TMainWindowBuilder::BuildToolBand()
+{
     controls_.toolBar1 = new QToolBar(controls_.coolBar1);
     controls_.toolBar1->setObjectName(QStringLiteral("ToolBar1"));
     controls_.toolPageBack =
@@ -265,8 +277,11 @@ void TMainWindowBuilder::BuildBands()
     QObject::connect(toolRefresh, &QToolButton::clicked, &window_, &TfrmWeb::Refresh1Click);
     QObject::connect(toolPrint, &QToolButton::clicked, &window_, &TfrmWeb::PrintPreviewClick);
     QObject::connect(toolExit, &QToolButton::clicked, &window_, &TfrmWeb::Exit1Click);
-    bands->addWidget(controls_.toolBar1);
+    return controls_.toolBar1;
+}
 
+QHBoxLayout* TMainWindowBuilder::BuildAddressBand()
+{
     auto* addressBand = new QHBoxLayout;
     addressBand->addWidget(new QLabel(QStringLiteral("Address:"), controls_.coolBar1));
     controls_.urls = new QComboBox(controls_.coolBar1);
@@ -281,10 +296,26 @@ void TMainWindowBuilder::BuildBands()
     controls_.urls->installEventFilter(&window_);
     controls_.urls->lineEdit()->installEventFilter(&window_);
     addressBand->addWidget(controls_.urls, 1);
-    bands->addLayout(addressBand);
+    return addressBand;
+}
 
+QHBoxLayout* TMainWindowBuilder::BuildLinksBand()
+{
     auto* linksBand = new QHBoxLayout;
     linksBand->addWidget(new QLabel(QStringLiteral("Links:"), controls_.coolBar1));
+    linksBand->addWidget(BuildLinksToolBar(), 1);
+    controls_.progressBar1 = new QProgressBar(controls_.coolBar1);
+    controls_.progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    controls_.progressBar1->setFixedSize(150, 17);
+    controls_.progressBar1->setRange(0, 100);
+    controls_.progressBar1->setValue(0);
+    controls_.progressBar1->setTextVisible(false);
+    linksBand->addWidget(controls_.progressBar1);
+    return linksBand;
+}
+
+QToolBar* TMainWindowBuilder::BuildLinksToolBar()
+{
     auto* toolBar3 = new QToolBar(controls_.coolBar1);
     toolBar3->setObjectName(QStringLiteral("ToolBar3"));
     toolBar3->addSeparator();
@@ -321,15 +352,7 @@ void TMainWindowBuilder::BuildBands()
         SetBoldCaption(hiddenTemplate, "blue");
         hiddenTemplate->hide();
     }
-    linksBand->addWidget(toolBar3, 1);
-    controls_.progressBar1 = new QProgressBar(controls_.coolBar1);
-    controls_.progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    controls_.progressBar1->setFixedSize(150, 17);
-    controls_.progressBar1->setRange(0, 100);
-    controls_.progressBar1->setValue(0);
-    controls_.progressBar1->setTextVisible(false);
-    linksBand->addWidget(controls_.progressBar1);
-    bands->addLayout(linksBand);
+    return toolBar3;
 }
 
 void TMainWindowBuilder::BuildLeftColumn(QWidget* parent)
