@@ -210,6 +210,9 @@ public:
     const TIdSSLSession* TLSSession() const { return tls_.get(); }
     // Raises EIdTLSRequired when a password sent now would cross a network unencrypted.
     void CheckPasswordMayTravel();
+    // The user's leave to talk without TLS to a server that is not on this machine (a plain
+    // server on a local network); off unless the account allows it.
+    bool AllowUnencrypted = false;
 
 protected:
     // Whether the peer is this machine; a test may present a loopback server as a remote one.

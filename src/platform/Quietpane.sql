@@ -25,7 +25,9 @@ CREATE TABLE Email (
     PortIn INTEGER CHECK (PortIn IS NULL OR PortIn BETWEEN 0 AND 65535),
     PortOut INTEGER CHECK (PortOut IS NULL OR PortOut BETWEEN 0 AND 65535),
     Password TEXT CHECK (Password IS NULL OR length(Password) <= 50),
-    Type TEXT CHECK (Type IS NULL OR length(Type) <= 20)
+    Type TEXT CHECK (Type IS NULL OR length(Type) <= 20),
+    -- 1: the user lets the account's sessions run without TLS off this machine.
+    AllowPlain INTEGER DEFAULT 0 CHECK (AllowPlain IS NULL OR AllowPlain IN (0, 1))
 );
 
 -- Ctrl+Alt+O restores, Ctrl+Alt+H hides.
