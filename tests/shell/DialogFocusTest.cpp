@@ -1,19 +1,15 @@
 // Where typed keys go after a dialog or message box of the main window closes: the real dialogs
-// and the real engine on an X server with openbox, another program's window beside ours, and a
-// user at the keyboard (xdotool).
+// and engine under Xvfb with openbox, another program's window beside ours, keys from xdotool.
 
 #include "shell/BookmarkNavigator.h"
 #include "shell/formWeb.h"
 #include "support/PageServer.h"
-#include "support/QtTestSupport.h"
 #include "support/ShellDoubles.h"
-#include "support/TestSupport.h"
 #include "support/XApplication.h"
 #include "support/XClient.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QTimer>
 #include <QToolButton>
 
@@ -21,8 +17,8 @@
 
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace quietpane;
@@ -30,111 +26,67 @@ using namespace quietpane::test;
 
 namespace {
 
-// A user who waits for each situation in turn and then presses keys, also while a dialog runs
-// a loop of its own.
-class KeyboardUser {
-public:
-    struct Step {
-        std::function<bool()> when;
-        std::string keys;
-    };
-
-    KeyboardUser(const XServer& server, std::vector<Step> steps) : server_(server), steps_(std::move(steps))
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (next_ < steps_.size() && steps_[next_].when())
-                server_.Run({"xdotool", "key", steps_[next_++].keys});
-        });
-        timer_.start(100);
-    }
-
-    bool Done() const { return next_ == steps_.size(); }
-
-private:
-    const XServer& server_;
-    std::vector<Step> steps_;
-    size_t next_ = 0;
-    QTimer timer_;
-};
-
-class DialogFocusTest : public ::testing::Test {
-protected:
-    static XApplication<TQuietpaneApplication>& Desktop()
-    {
-        if (!desktop)
-            desktop = EngineDesktop<TQuietpaneApplication>();
-        return *desktop;
-    }
-    static void TearDownTestSuite() { desktop.reset(); }
-
-    void SetUp() override
-    {
-        std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, folder.Path() / "Quietpane.mdb");
-        pages.Write("index.html", "<html><head><title>Home</title></head><body>Home</body></html>");
-        window = std::make_unique<TfrmWeb>(
-            EngineWindowSetup(folder.Path(), registry, QString::fromStdString(pages.Url("index.html"))));
-        window->show();
-        ASSERT_TRUE(WaitUntil([&] { return window->windowTitle() == "Home" && Active(); }));
-    }
-    void TearDown() override { window.reset(); }
-
-    bool Active() const { return QApplication::activeWindow() == window.get(); }
-    // The window's dialog has the focus, ready for the user's keys.
-    static bool DialogActive()
-    {
-        return QApplication::activeModalWidget() != nullptr &&
-               QApplication::activeWindow() == QApplication::activeModalWidget();
-    }
-    QComboBox* Urls() const { return window->findChild<QComboBox*>("Urls"); }
-    QString AddressText() const { return Urls()->currentText(); }
-
-    XServer& server = Desktop().server;
-    OtherProgramWindow other{server}; // mapped first: ours come later and on top
-    Observer observer{server};
+TEST(DialogFocusTest, TypedKeysReachTheAddressBoxAfterADialogCloses)
+{
+    auto desktop = EngineDesktop<TQuietpaneApplication>();
+    XServer& server = desktop->server;
+    OtherProgramWindow other(server); // mapped first: ours come later, on top
+    Observer observer(server);
     TempDir folder;
     PageServer pages;
     RecordingRegistry registry;
-    std::unique_ptr<TfrmWeb> window;
-    static inline std::unique_ptr<XApplication<TQuietpaneApplication>> desktop;
-};
+    std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, folder.Path() / "Quietpane.mdb");
+    pages.Write("index.html", "<html><head><title>Home</title></head><body>Home</body></html>");
+    TfrmWeb window(
+        EngineWindowSetup(folder.Path(), registry, QString::fromStdString(pages.Url("index.html"))));
+    window.show();
+    ASSERT_TRUE(WaitUntil([&] { return window.windowTitle() == "Home" && window.isActiveWindow(); }));
+    auto* urls = window.findChild<QComboBox*>("Urls");
 
-TEST_F(DialogFocusTest, TypedKeysReachTheAddressBoxAfterADialogCloses)
-{
-    const KeyboardUser::Step answer{DialogActive, "Escape"};
-    struct Case {
+    auto dialogActive = [] {
+        return QApplication::activeModalWidget() &&
+               QApplication::activeWindow() == QApplication::activeModalWidget();
+    };
+    using Steps = std::vector<std::pair<std::function<bool()>, std::string>>; // when, then the keys
+    const Steps answer{{dialogActive, "Escape"}};
+    const struct {
         const char* name;
         std::function<void()> open; // returns once the dialog is closed
-        std::vector<KeyboardUser::Step> user;
-    };
-    const Case cases[] = {
-        {"Page Properties", [&] { window->Properties1Click(); }, {answer}},
-        {"Save As", [&] { window->SaveAs1Click(); }, {answer}},
+        Steps user;
+    } cases[] = {
+        {"Page Properties", [&] { window.Properties1Click(); }, answer},
+        {"Save As", [&] { window.SaveAs1Click(); }, answer},
         {"Delete record?",
          [&] {
-             window->Bookmark1Click();
-             window->findChild<TBookmarkNavigator*>("DBNavigator1")->DeleteButton()->click();
+             window.Bookmark1Click();
+             window.findChild<TBookmarkNavigator*>("DBNavigator1")->DeleteButton()->click();
          },
-         {answer}},
+         answer},
         // Hidden and restored while the dialog waits (it stays on the screen).
         {"Page Properties across a hide",
-         [&] { window->Properties1Click(); },
-         {{DialogActive, "ctrl+alt+h"},
-          {[&] { return observer.Withdrawn(static_cast<xcb_window_t>(window->winId())); }, "ctrl+alt+o"},
-          {[&] { return window->isVisible() && DialogActive(); }, "Escape"}}},
+         [&] { window.Properties1Click(); },
+         {{dialogActive, "ctrl+alt+h"},
+          {[&] { return observer.Withdrawn(window.winId()); }, "ctrl+alt+o"},
+          {[&] { return window.isVisible() && dialogActive(); }, "Escape"}}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        window->FocusAddressBox(); // its text selected: typing replaces it
-        KeyboardUser user(server, c.user);
+        window.FocusAddressBox(); // its text selected: typing replaces it
+        // The user, also while the dialog runs a loop of its own.
+        size_t next = 0;
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            if (next < c.user.size() && c.user[next].first())
+                server.Run({"xdotool", "key", c.user[next++].second});
+        });
+        user.start(100);
         c.open();
-        ASSERT_TRUE(user.Done());
+        ASSERT_EQ(next, c.user.size());
         // The user looks up from the dialog, then types.
-        ASSERT_TRUE(WaitUntil([&] { return observer.Focus() == window->winId(); }, 10000))
-            << observer.Focus();
+        ASSERT_TRUE(WaitUntil([&] { return observer.Focus() == window.winId(); }, 10000)) << observer.Focus();
         const std::string typed = std::string("typed") + char('a' + (&c - cases));
         server.Run({"xdotool", "type", "--delay", "20", typed});
-        EXPECT_TRUE(WaitUntil([&] { return AddressText().toStdString() == typed; }, 10000))
-            << AddressText().toStdString();
+        EXPECT_TRUE(WaitUntil([&] { return urls->currentText().toStdString() == typed; }, 10000));
         EXPECT_FALSE(other.KeyArrived());
     }
 }

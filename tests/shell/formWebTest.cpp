@@ -490,26 +490,6 @@ TEST_F(FrmWebTest, HotKeyPressesHideAndShowOnlyTheMainWindow)
     EXPECT_TRUE(window->isVisible());
 }
 
-TEST_F(FrmWebTest, WithoutAWorkingRestoreKeyNeitherTheHideKeyNorMinimisingHides)
-{
-    system.taken.insert({MOD_CONTROL | MOD_ALT, 'O'}); // held elsewhere before the start
-    auto window = Create();
-    auto* statusBar = window->findChild<QStatusBar*>("StatusBar1");
-    EXPECT_EQ(statusBar->currentMessage(),
-              "Ctrl+Alt+O couldn't be assigned to a hotkey, so it does not restore the window.");
-    EXPECT_TRUE(boxes.warnings.isEmpty() && boxes.errors.isEmpty());
-    window->show();
-    window->HotKeyManagerHotKeyPressed(CtrlAltH, 0xC000);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(statusBar->currentMessage(),
-              "No restore key works, so the window is not hidden. Choose one under Tools > Hot Keys.");
-    statusBar->clearMessage();
-    window->setWindowState(Qt::WindowMinimized);
-    EXPECT_TRUE(test::WaitUntil([&] { return !window->isMinimized(); }, 5000));
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(statusBar->currentMessage().startsWith("No restore key works"));
-}
-
 TEST_F(FrmWebTest, EmailButtonShowsTheMailWindow)
 {
     auto window = Create();
