@@ -104,7 +104,7 @@ void TIdIMFDecoder::FlushFinal()
 {
     finishing_ = true;
     RunPasses(true);
-    inner_->FinishInput();
+    FinishInner();
     EmitEvent(icEndOfInput, "");
     ClearBuffer();
 }
@@ -268,8 +268,41 @@ void TIdIMFDecoder::FeedInner(std::string_view content)
     if (content.empty()) {
         return;
     }
-    inner_->FeedInput(content);
     innerFed_ = true;
+    if (innerFailed_) {
+        EmitData(content);
+        return;
+    }
+    if (!lastTransferEncoding_.empty() && lastTransferEncoding_ != "7bit" &&
+        lastTransferEncoding_ != "8bit" && lastTransferEncoding_ != "binary") {
+        rawContent_.append(content);
+    }
+    try {
+        inner_->FeedInput(content);
+    } catch (const EIdException& failure) {
+        InnerFailed(failure.what());
+    }
+}
+
+void TIdIMFDecoder::FinishInner()
+{
+    if (!innerFailed_) {
+        try {
+            inner_->FinishInput();
+        } catch (const EIdException& failure) {
+            InnerFailed(failure.what());
+        }
+    }
+    innerFailed_ = false;
+    rawContent_.clear();
+}
+
+void TIdIMFDecoder::InnerFailed(const char* reason)
+{
+    innerFailed_ = true;
+    EmitEvent(icUndecodable, reason);
+    EmitData(std::exchange(rawContent_, std::string()));
+    inner_->Restart();
 }
 
 void TIdIMFDecoder::PassOn(std::string_view text)
@@ -342,7 +375,7 @@ void TIdIMFDecoder::ReadContent(bool endOfInput)
     PassOn(content);
     // The part's data goes out before the delimiter's events.
     if (phase_ == ReadingContent && innerFed_) {
-        inner_->FinishInput();
+        FinishInner();
         inner_->Restart();
     }
     const std::string boundary = boundaries_[which];

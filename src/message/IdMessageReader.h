@@ -35,7 +35,8 @@ public:
     TIdMessageReader& operator=(const TIdMessageReader&) = delete;
 
     void Feed(std::string_view bytes);
-    // Ends the input. A failure to decode stops the decoding, not the reading: the rest of the
+    // Ends the input. A part whose content can't be decoded holds it as sent, with the reason in
+    // its DecodeFailure. Any other failure stops the decoding, not the reading: the rest of the
     // input is still taken, and the first failure is raised here, the parts built so far kept.
     void Finish();
 
@@ -54,6 +55,7 @@ private:
     void KeepItemsDecodedSoFar();
     void EndHeaderBlock();
     void StartAttachment(TIdAttachment& attachment, const TIdHeaderList& headers);
+    void StartOver(TIdMessagePart& part, const std::string& failure);
     void CloseFile();
 
     TIdMessage& message_;

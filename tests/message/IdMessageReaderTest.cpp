@@ -343,18 +343,21 @@ TEST(MessageReader, NoDecodeKeepsTheBodyLines)
     EXPECT_EQ(message.Parts.Count(), 0);
 }
 
-TEST(MessageReader, BrokenBase64RaisesAfterTheWholeInputAndKeepsThePartsReadSoFar)
+// A part that fails to decode is kept as sent and says why; the parts around it decode as usual.
+TEST(MessageReader, APartThatFailsToDecodeIsKeptAsSentBesideTheOthers)
 {
     TIdMessage message;
-    EXPECT_THAT(
-        [&] {
-            Read(message, "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\n"
-                          "ok\n--b\nContent-Type: image/png; name=x.png\nContent-Transfer-Encoding: "
-                          "base64\n\n!!!!\n--b--\n");
-        },
-        testing::ThrowsMessage<EIdException>(testing::StrEq("Coding table entry not found.")));
-    ASSERT_GE(message.Parts.Count(), 2);
+    Read(message, "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\n"
+                  "ok\n--b\nContent-Type: image/png; name=x.png\nContent-Transfer-Encoding: "
+                  "base64\n\naGVs!!!!\n--b\nContent-Type: text/plain; name=y.txt\n"
+                  "Content-Transfer-Encoding: base64\n\naGVsbG8=\n--b--\n");
+    ASSERT_EQ(message.Parts.Count(), 4);
     EXPECT_EQ(PartContent(message.Parts.Items(1)), "ok");
+    EXPECT_EQ(message.Parts.Items(1).DecodeFailure, "");
+    EXPECT_EQ(message.Parts.Items(2).DecodeFailure, "Coding table entry not found.");
+    EXPECT_EQ(PartContent(message.Parts.Items(2)), "aGVs!!!!");
+    EXPECT_EQ(PartContent(message.Parts.Items(3)), "hello");
+    EXPECT_EQ(message.Parts.Items(3).DecodeFailure, "");
 }
 
 // ---------------------------------------------------------------- the corpus
