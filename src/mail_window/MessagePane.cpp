@@ -46,7 +46,8 @@ TMessagePane::TMessagePane(QWidget* parent) : QFrame(parent)
     QPalette colours = palette();
     colours.setColor(QPalette::Window, kPaneColour);
     setPalette(colours);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Wider than a small window with its attachment list shown: it is cut, the window keeps its size.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     auto* row = new QHBoxLayout(this);
     values_ = new QGridLayout;
@@ -113,16 +114,6 @@ void TMessagePane::Fill(const TIdMessage& message)
     priority_->setText(QString::number(static_cast<int>(message.Priority) + 1));
     receipt_->setText(FromLibraryText(message.ReceiptRecipient.Text()));
     organization_->setText(FromLibraryText(message.Organization));
-}
-
-QString TMessagePane::From() const
-{
-    return from_->text();
-}
-
-QString TMessagePane::Subject() const
-{
-    return subject_->text();
 }
 
 } // namespace quietpane
