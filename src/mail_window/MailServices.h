@@ -108,11 +108,8 @@ public:
     {
         if (busy_)
             return false;
-        SetBusy(true);
-        cancelRequested_ = false;
+        const TRunning running(*this);
         Guard(std::forward<Command>(command), report);
-        cancelRequested_ = false;
-        SetBusy(false);
         return true;
     }
 
@@ -128,6 +125,26 @@ public:
     }
 
 private:
+    // The gate is shut while it lives, however the command ends.
+    class TRunning {
+    public:
+        explicit TRunning(TMailCommandGate& gate) : gate_(gate)
+        {
+            gate_.cancelRequested_ = false;
+            gate_.SetBusy(true);
+        }
+        ~TRunning()
+        {
+            gate_.cancelRequested_ = false;
+            gate_.SetBusy(false);
+        }
+        TRunning(const TRunning&) = delete;
+        TRunning& operator=(const TRunning&) = delete;
+
+    private:
+        TMailCommandGate& gate_;
+    };
+
     void SetBusy(bool busy)
     {
         busy_ = busy;

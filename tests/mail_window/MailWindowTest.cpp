@@ -254,6 +254,23 @@ TEST_F(MailWindowTest, CheckMailShowsTheReceiveTabThisChecksCountAndNoRowsOfAnEa
     EXPECT_EQ(Status(1), "Mail takes up 0K on the server");
 }
 
+// The attachment list, once shown, does not widen the window; a raw 8-bit header value reads as
+// a body does (Latin-1 when not UTF-8).
+TEST_F(MailWindowTest, AttachmentsKeepTheWindowsWidthAndRawHeadersAreReadable)
+{
+    TypeAccount();
+    window->show();
+    const int width = window->width();
+    CheckMail(
+        {Mail("Caf\xe9", "Content-Type: multipart/mixed; boundary=b\r\n") +
+         "--b\r\nContent-Type: image/png\r\nContent-Transfer-Encoding: base64\r\n\r\niVBORw==\r\n--b--\r\n"});
+    EXPECT_EQ(Headers().topLevelItem(0)->text(0), QStringLiteral("Caf\u00e9"));
+    Show(0);
+    EXPECT_EQ(Child<QTreeWidget>(*window, "lvMessageParts").topLevelItem(0)->text(0), "attachment-1.png");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->width(), width);
+}
+
 TEST_F(MailWindowTest, ReplyStartsAfreshToOneQuotedSenderInTheThreadAndASendEmptiesTheTab)
 {
     TypeAccount();

@@ -1,5 +1,5 @@
-// What a reader is shown of a received message: the main text, the attachments and the sender
-// as a reply writes it.
+// What a reader is shown of a received message: the attachments and the sender as a reply writes
+// it. Which text is shown is read through the receive page, against Dovecot.
 
 #include "message/IdMessageContent.h"
 
@@ -11,48 +11,6 @@
 #include <vector>
 
 namespace {
-
-struct TMainTextCase {
-    const char* name;
-    std::string message;
-    std::string text; // the first line of the main text; empty for none
-    bool html;
-};
-
-const std::string kAlternative = "Content-Type: multipart/alternative; boundary=a\r\n\r\n"
-                                 "--a\r\nContent-Type: text/plain\r\n\r\nplain\r\n"
-                                 "--a\r\nContent-Type: text/html\r\n\r\n<p>html</p>\r\n--a--\r\n";
-
-const TMainTextCase kMainTextCases[] = {
-    {"SinglePartWithoutType", "Subject: x\r\n\r\nbody\r\n", "body", false},
-    {"PlainBeforeHtml", kAlternative, "plain", false},
-    {"HtmlAlone", "Content-Type: text/html\r\n\r\n<b>bold</b>\r\n", "<b>bold</b>", true},
-    {"PreambleIsNoText",
-     "Content-Type: multipart/mixed; boundary=m\r\n\r\npreamble\r\n--m\r\nContent-Type: text/html\r\n\r\n"
-     "<i>it</i>\r\n--m--\r\n",
-     "<i>it</i>", true},
-    {"AttachmentOnly",
-     "Content-Type: application/pdf; name=a.pdf\r\nContent-Transfer-Encoding: base64\r\n\r\nJVBERg==\r\n", "",
-     false},
-};
-
-TEST(MessageContent, MainTextIsThePlainAlternativeElseHtmlElseAnyText)
-{
-    for (const TMainTextCase& row : kMainTextCases) {
-        SCOPED_TRACE(row.name);
-        TIdMessage message;
-        TIdMessageReader::ReadMessage(message, row.message);
-        const TIdMainText main = MainTextPart(message);
-        if (row.text.empty()) {
-            EXPECT_EQ(main.part, nullptr);
-            continue;
-        }
-        ASSERT_NE(main.part, nullptr);
-        ASSERT_FALSE(main.part->Body.empty());
-        EXPECT_EQ(main.part->Body.front().substr(0, row.text.size()), row.text);
-        EXPECT_EQ(main.html, row.html);
-    }
-}
 
 // Attachments are addressed by position: two of the same name, or none, stay apart.
 TEST(MessageContent, AttachmentsAreListedByPositionWithANameEach)
