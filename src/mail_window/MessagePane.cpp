@@ -53,8 +53,9 @@ TMessagePane::TMessagePane(QWidget* parent) : QFrame(parent)
     values_ = new QGridLayout;
     values_->setHorizontalSpacing(8);
     values_->setVerticalSpacing(2);
-    row->addLayout(values_);
-    row->addStretch(1);
+    // Room to spare goes to the values on the left, up to their width.
+    row->addLayout(values_, 1);
+    values_->setColumnStretch(1, 1);
 
     from_ = AddValue("From", "From", 0, 0, true);
     recipients_ = AddValue("To", "Recipients", 1, 0, true);
@@ -73,7 +74,11 @@ TMessagePane::TMessagePane(QWidget* parent) : QFrame(parent)
     lvMessageParts_->setRootIsDecorated(false);
     lvMessageParts_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvMessageParts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvMessageParts_->setFixedSize(2 * kPartColumnWidth + 2 * lvMessageParts_->frameWidth(), kPartListHeight);
+    // In a window too narrow for the whole pane, the list and the values on the left give up
+    // room instead of pushing the window wider or drawing over each other.
+    lvMessageParts_->setFixedHeight(kPartListHeight);
+    lvMessageParts_->setMinimumWidth(kPartColumnWidth);
+    lvMessageParts_->setMaximumWidth(2 * kPartColumnWidth + 2 * lvMessageParts_->frameWidth());
     lvMessageParts_->setAutoFillBackground(true);
     lvMessageParts_->hide();
     row->addWidget(lvMessageParts_);
@@ -91,8 +96,10 @@ QLabel* TMessagePane::AddValue(const char* caption, const char* objectName, int 
     value->setObjectName(QLatin1String(objectName));
     value->setStyleSheet(QStringLiteral("color: maroon;"));
     value->setTextFormat(Qt::PlainText);
-    if (fixedWidth)
-        value->setFixedWidth(kLeftValueWidth);
+    if (fixedWidth) {
+        value->setMaximumWidth(kLeftValueWidth);
+        value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
     values_->addWidget(title, row, column);
     values_->addWidget(value, row, column + 1);
     return value;
