@@ -273,9 +273,15 @@ void TIdIMFDecoder::FeedInner(std::string_view content)
         EmitData(content);
         return;
     }
-    if (!lastTransferEncoding_.empty() && lastTransferEncoding_ != "7bit" &&
+    if (keepingRaw_ && !lastTransferEncoding_.empty() && lastTransferEncoding_ != "7bit" &&
         lastTransferEncoding_ != "8bit" && lastTransferEncoding_ != "binary") {
-        rawContent_.append(content);
+        keepingRaw_ = rawContent_.size() + content.size() <= KeptRawBytes;
+        if (keepingRaw_) {
+            rawContent_.append(content);
+        } else {
+            rawContent_.clear();
+            rawContent_.shrink_to_fit();
+        }
     }
     try {
         inner_->FeedInput(content);
@@ -294,14 +300,20 @@ void TIdIMFDecoder::FinishInner()
         }
     }
     innerFailed_ = false;
+    keepingRaw_ = true;
     rawContent_.clear();
 }
 
 void TIdIMFDecoder::InnerFailed(const char* reason)
 {
     innerFailed_ = true;
-    EmitEvent(icUndecodable, reason);
-    EmitData(std::exchange(rawContent_, std::string()));
+    if (keepingRaw_) {
+        EmitEvent(icUndecodable, reason);
+        EmitData(std::exchange(rawContent_, std::string()));
+    } else {
+        // Too large to have been kept as sent: what was decoded is all there is of it.
+        EmitEvent(icUndecodableRest, reason);
+    }
     inner_->Restart();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ enum TIdIMFItemCode : int {
     icClosingDelimiter = 25,
     icEndOfInput = 26,
     icUndecodable = 27,
+    icUndecodableRest = 28,
 };
 
 // Splits a MIME body into items. The input is a header block describing the whole body, an
@@ -27,7 +29,9 @@ enum TIdIMFItemCode : int {
 //     delimiter is a closing one
 //   icEndOfInput, at the end of input
 //   icUndecodable + the decoder's error, when a part's content can't be decoded; its content
-//     then comes again from its start, as sent (encoded), and the next part is decoded as usual
+//     then comes again from its start, as sent (encoded), and the next part is decoded as usual.
+//     A part larger than KeptRawBytes gives icUndecodableRest instead: what was decoded stays
+//     delivered, and nothing more of the part follows.
 // and data: the decoded content of each part (delivered before the delimiter that ends it),
 // the raw header text of each header block, the delimiter texts and the epilogues. A part's
 // content is decoded by the registry's decoder for its content type and transfer encoding;
@@ -40,6 +44,10 @@ enum TIdIMFItemCode : int {
 // passes.
 class TIdIMFDecoder : public TIdCoder {
 public:
+    // Content of an encoded part kept as sent, so that it can still be delivered whole when it
+    // fails to decode; more would cost a large attachment's reading dearly.
+    static constexpr std::size_t KeptRawBytes = 1 << 20;
+
     TIdIMFDecoder();
     ~TIdIMFDecoder() override;
 
@@ -101,5 +109,6 @@ private:
     // The current part's content as sent, kept while a transfer encoding is decoded, so that
     // a part that fails to decode still arrives whole.
     std::string rawContent_;
+    bool keepingRaw_ = true;
     bool innerFailed_ = false;
 };

@@ -254,8 +254,12 @@ void TIdMessageReader::HandleDecoderItem(const std::string& item)
         inContent_ = false;
         return;
     case icUndecodable:
+    case icUndecodableRest:
         if (inContent_ && current_ != nullptr) {
-            StartOver(*current_, std::string(text));
+            current_->DecodeFailure = std::string(text);
+            if (code == icUndecodable) {
+                StartOver(*current_);
+            }
         }
         return;
     default:
@@ -301,10 +305,9 @@ void TIdMessageReader::StartAttachment(TIdAttachment& attachment, const TIdHeade
     }
 }
 
-void TIdMessageReader::StartOver(TIdMessagePart& part, const std::string& failure)
+void TIdMessageReader::StartOver(TIdMessagePart& part)
 {
     // What was decoded is dropped: the content as sent follows.
-    part.DecodeFailure = failure;
     if (auto* text = dynamic_cast<TIdText*>(&part)) {
         text->Body.clear();
     } else if (file_.is_open()) {

@@ -358,6 +358,21 @@ TEST(MessageReader, APartThatFailsToDecodeIsKeptAsSentBesideTheOthers)
     EXPECT_EQ(PartContent(message.Parts.Items(2)), "aGVs!!!!");
     EXPECT_EQ(PartContent(message.Parts.Items(3)), "hello");
     EXPECT_EQ(message.Parts.Items(3).DecodeFailure, "");
+
+    // A part too large to keep as sent keeps what could be decoded.
+    std::string lines;
+    for (int line = 0; line < 15000; ++line) {
+        lines += std::string(76, 'A') + "\n";
+    }
+    TIdMessage large;
+    Read(large, "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: application/x-y\n"
+                "Content-Transfer-Encoding: base64\n\n" +
+                    lines + "!!!!\n--b--\n");
+    ASSERT_EQ(large.Parts.Count(), 2);
+    EXPECT_EQ(large.Parts.Items(1).DecodeFailure, "Coding table entry not found.");
+    const std::string content = PartContent(large.Parts.Items(1));
+    EXPECT_GT(content.size(), std::size_t{800000});
+    EXPECT_EQ(content.find_first_not_of('\0'), std::string::npos);
 }
 
 // ---------------------------------------------------------------- the corpus
