@@ -1,5 +1,6 @@
 #include "net/IdTCPClient.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "net/IdAntiFreeze.h"
+#include "net/IdNameLookup.h"
 #include "support/LoopbackServer.h"
 #include "support/TestSupport.h"
 
@@ -142,13 +144,9 @@ TEST_F(IdTCPClientTest, UnresolvableNameRaisesAndLeavesTheClientClosed)
 {
     client.Host = "no-such-host.invalid";
     client.Port = 25;
-    try {
-        client.Connect();
-        FAIL() << "connected to an unknown host";
-    } catch (const EIdSocketError& error) {
-        EXPECT_EQ(error.SocketErrorCode, 11001);
-        EXPECT_STREQ(error.what(), "Socket Error # 11001\r\n");
-    }
+    EXPECT_THAT([&] { client.Connect(); },
+                testing::ThrowsMessage<EIdHostNotFound>(
+                    testing::StrEq("The server name \"no-such-host.invalid\" could not be found.")));
     EXPECT_EQ(statuses, (std::vector<std::string>{"Resolving hostname no-such-host.invalid.",
                                                   "Disconnecting from .", "Not connected."}));
     EXPECT_FALSE(client.SocketHandle().HasHandle());

@@ -444,6 +444,11 @@ TEST_F(POP3AgainstDovecot, HeaderListingIsPipelinedBatchAfterBatchInOrder)
 TEST(POP3AgainstScriptedServers, WithoutPipeliningTheListingSendsOneCommandAtATime)
 {
     ScriptedServer server(LoggedIn(R"(
+        C: LIST
+        S: +OK
+        S: 1 120
+        S: 2 80
+        S: .
         C: TOP 1 0
         S: +OK
         S: Subject: one
@@ -475,6 +480,11 @@ TEST(POP3AgainstScriptedServers, AListingCutOffKeepsWhatCameRaisesAndClosesAndTh
     std::vector<Listed> listed;
     {
         ScriptedServer server(LoggedIn(R"(
+            C: LIST
+            S: +OK
+            S: 1 99
+            S: 2 99
+            S: .
             C: TOP 1 0
             C: LIST 1
             C: TOP 2 0
