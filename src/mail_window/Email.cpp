@@ -6,6 +6,7 @@
 #include "mail_window/StatusPanel.h"
 #include "platform/EventPump.h"
 #include "platform/GuardedApplication.h"
+#include "platform/ProgramData.h"
 #include "platform/WindowFont.h"
 #include "platform/WindowHiding.h"
 
@@ -127,7 +128,7 @@ void TfrmEmail::FormCreate()
                        QLatin1Char('>'));
     // The outgoing server is connected later, once the program is on the screen.
     attachmentFolder_ += QStringLiteral("/Attach/");
-    QDir().mkpath(attachmentFolder_);
+    MakePrivateFolder(attachmentFolder_);
 }
 
 void TfrmEmail::ConnectOutgoingServer()

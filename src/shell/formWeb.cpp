@@ -8,6 +8,7 @@
 #include "platform/LocalAddresses.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NumberText.h"
+#include "platform/ProgramData.h"
 #include "platform/SettingsDatabase.h"
 #include "platform/WebEngineBrowser.h"
 #include "platform/WindowComposition.h"
@@ -112,7 +113,7 @@ void TfrmWeb::FormCreate()
     controls_.dbNavigator1->DeleteButton()->setText(controls_.speedButton2->text());
     controls_.dbNavigator1->DeleteButton()->setToolTip(QStringLiteral("Delete Bookmark"));
     screenFolder_ += QStringLiteral("/Screen/");
-    QDir().mkpath(screenFolder_);
+    MakePrivateFolder(screenFolder_);
     // The stored hotkeys, restore first; a combination that is taken stays unregistered quietly.
     hotKeyManager_->AddHotKey(static_cast<TShortCut>(StrToInt(controls_.dbHotkey2->text())));
     hotKeyManager_->AddHotKey(static_cast<TShortCut>(StrToInt(controls_.dbHotkey3->text())));
