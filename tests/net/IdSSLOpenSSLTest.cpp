@@ -245,6 +245,31 @@ TEST(TLSRequiredOffThisMachine, ARemoteServerWithoutTlsGetsNeitherPasswordNorMai
     }
 }
 
+TEST(TLSPeerName, NeitherAnEmptyNameNorTheCommonNameOfACertificateWithOtherNamesPasses)
+{
+    const struct {
+        TlsIdentity identity;
+        std::string peerName;
+        std::string error;
+    } rows[] = {
+        {Certificates().CommonNameOnly(), "common-name-only",
+         "The server's certificate is not trusted: hostname mismatch."},
+        {Certificates().ThisMachine(), "",
+         "TLS set-up failed: no server name to check the certificate against."},
+    };
+    for (const auto& row : rows) {
+        ScriptedServer server(ScriptedServer::Parse("<tls>\n<until closed>"), row.identity);
+        TIdTCPClient client;
+        client.Host = "127.0.0.1";
+        client.Port = server.Port();
+        client.TLSCAFile = Certificates().CAFile().string();
+        client.Connect();
+        EXPECT_THAT([&] { client.StartTLS(row.peerName); }, ThrowsMessage<EIdTLSError>(StrEq(row.error)))
+            << row.peerName;
+        EXPECT_FALSE(client.TLSActive());
+    }
+}
+
 TEST(STARTTLS, PlainTextSentAheadOfTheHandshakeIsRefused)
 {
     ScriptedServer server({ScriptedServer::Step{ScriptedServer::Step::Kind::Send, "220 ready"},

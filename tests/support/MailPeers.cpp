@@ -76,6 +76,7 @@ TestCertificates::TestCertificates() : caFile_(folder_.Path() / "ca.crt")
                 "keyUsage=critical,keyCertSign,cRLSign", "-keyout", ca + ".key", "-out", caFile_.string()});
     MakeLeaf("this-machine", "DNS:localhost,IP:127.0.0.1,IP:127.0.0.2");
     MakeLeaf("stranger", "DNS:mail.example.org");
+    MakeLeaf("common-name-only", "IP:127.0.0.3");
 }
 
 void TestCertificates::MakeLeaf(const std::string& name, const std::string& subjectAltName) const

@@ -20,8 +20,9 @@ struct TlsIdentity {
     std::filesystem::path key;
 };
 
-// A test CA and two server certificates it signed, made with openssl in a folder of their own:
-// one for this machine (localhost, 127.0.0.1, 127.0.0.2) and one naming another host.
+// A test CA and server certificates it signed, made with openssl in a folder of their own: one
+// for this machine (localhost, 127.0.0.1, 127.0.0.2), one naming another host, and one whose
+// only host name is its common name "common-name-only" (its one other name is an address).
 class TestCertificates {
 public:
     TestCertificates();
@@ -29,6 +30,7 @@ public:
     const std::filesystem::path& CAFile() const { return caFile_; }
     TlsIdentity ThisMachine() const { return Identity("this-machine"); }
     TlsIdentity Stranger() const { return Identity("stranger"); }
+    TlsIdentity CommonNameOnly() const { return Identity("common-name-only"); }
 
 private:
     void MakeLeaf(const std::string& name, const std::string& subjectAltName) const;
