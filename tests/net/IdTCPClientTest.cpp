@@ -411,3 +411,27 @@ TEST_F(IdTCPClientTest, ANameLookupWithoutAnswerEndsWithinTheConnectTimeOutWithE
         EXPECT_FALSE(client.Connected()) << row.action;
     }
 }
+
+TEST(ProxyPasswordRule, ThroughAProxyOnThisMachineThePasswordMayTravelOnlyToATargetOnThisMachine)
+{
+    const struct {
+        TSocksVersion version;
+        std::string host;
+        bool mayTravel;
+    } rows[] = {
+        {svSocks5, "mail.example.org", false}, {svSocks4A, "10.0.0.1", false},
+        {svSocks4, "203.0.113.5", false},      {svSocks5, "localhost", true},
+        {svSocks5, "127.0.0.1", true},
+    };
+    for (const auto& row : rows) {
+        TIdTCPClient client;
+        client.SocksInfo.Version = row.version;
+        client.SocksInfo.Host = "127.0.0.1";
+        client.Host = row.host;
+        if (row.mayTravel) {
+            EXPECT_NO_THROW(client.CheckPasswordMayTravel()) << row.host;
+        } else {
+            EXPECT_THROW(client.CheckPasswordMayTravel(), EIdTLSRequired) << row.host;
+        }
+    }
+}
