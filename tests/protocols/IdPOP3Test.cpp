@@ -441,13 +441,13 @@ TEST_F(POP3AgainstDovecot, HeaderListingIsPipelinedBatchAfterBatchInOrder)
     EXPECT_EQ(client.CountMessages(), 150);
 }
 
-TEST(POP3AgainstScriptedServers, WithoutPipeliningTheListingSendsOneCommandAtATime)
+TEST(POP3AgainstScriptedServers, WithoutPipeliningTheListingSendsOneCommandAtATimeForListedMessagesOnly)
 {
     ScriptedServer server(LoggedIn(R"(
         C: LIST
         S: +OK
         S: 1 120
-        S: 2 80
+        S: 3 80
         S: .
         C: TOP 1 0
         S: +OK
@@ -456,9 +456,9 @@ TEST(POP3AgainstScriptedServers, WithoutPipeliningTheListingSendsOneCommandAtATi
         S: .
         C: LIST 1
         S: +OK 1 120 octets
-        C: TOP 2 0
+        C: TOP 3 0
         S: -ERR no such message
-        C: LIST 2
+        C: LIST 3
         S: -ERR no such message
         C: Quit
     )"));
@@ -466,8 +466,9 @@ TEST(POP3AgainstScriptedServers, WithoutPipeliningTheListingSendsOneCommandAtATi
     ConnectTo(client, server);
     TIdMessage message;
     std::vector<Listed> listed;
-    client.FetchHeaders(1, 2, message, Recording(listed));
-    EXPECT_EQ(listed, (std::vector<Listed>{{1, "one", 120}, {2, "", -1}}));
+    // A count beyond the listing (a server's STAT can claim millions) asks only for listed messages.
+    client.FetchHeaders(1, 1000000, message, Recording(listed));
+    EXPECT_EQ(listed, (std::vector<Listed>{{1, "one", 120}, {3, "", -1}}));
     client.Disconnect();
     EXPECT_TRUE(server.WaitFinished());
     EXPECT_EQ(server.Mismatch(), "");
