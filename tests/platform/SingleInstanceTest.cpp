@@ -42,7 +42,8 @@ public:
                                      "s.listen()\n"
                                      "while True:\n"
                                      "    c, _ = s.accept()\n"
-                                     "    print(c.recv(4096), flush=True)\n"
+                                     "    data = c.recv(4096)\n"
+                                     "    print(data if data else '', end='', flush=True)\n"
                                      "    c.close()\n",
                                      path.string()},
             options);
