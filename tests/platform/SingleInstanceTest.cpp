@@ -23,6 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kNobody = 65534;
+// What the hostile listener logs before it is handed anything.
+const std::string kListening = "listening\n";
 
 // Listens as nobody on a local socket at path and writes whatever it receives to its log.
 class HostileListener {
@@ -40,6 +42,7 @@ public:
                                      "s.bind(sys.argv[1])\n"
                                      "os.chmod(sys.argv[1], 0o777)\n"
                                      "s.listen()\n"
+                                     "print('listening', flush=True)\n"
                                      "while True:\n"
                                      "    c, _ = s.accept()\n"
                                      "    data = c.recv(4096)\n"
@@ -47,9 +50,11 @@ public:
                                      "    c.close()\n",
                                      path.string()},
             options);
-        for (int wait = 0; wait < 200 && !fs::exists(path); ++wait)
+        // A loaded machine may take seconds to start Python.
+        const auto listening = [&log] { return fs::exists(log) && test::ReadFile(log) == kListening; };
+        for (int wait = 0; wait < 1200 && !listening(); ++wait)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        if (!fs::exists(path))
+        if (!listening())
             throw std::runtime_error("the hostile listener did not start");
     }
 
@@ -103,7 +108,7 @@ TEST_F(SingleInstanceTest, AnotherUsersSocketOrFolderInTheTemporaryFolderIsNever
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     handOver.join();
     EXPECT_EQ(received, QStringLiteral("https://next.example/"));
-    EXPECT_EQ(test::ReadFile(logs.Path() / "hostile.log"), "");
+    EXPECT_EQ(test::ReadFile(logs.Path() / "hostile.log"), kListening);
     struct stat folder {};
     ASSERT_EQ(lstat((home.Path() / "cache" / "Quietpane").c_str(), &folder), 0);
     EXPECT_EQ(folder.st_mode & 0777, 0700U);
@@ -120,5 +125,5 @@ TEST_F(SingleInstanceTest, AListenerOfAnotherUserAtThePathItselfGetsNoAddressAnd
         ASSERT_EQ(lstat(path.c_str(), &socket), 0);
         EXPECT_EQ(socket.st_uid, getuid());
     }
-    EXPECT_EQ(test::ReadFile(logs.Path() / "hostile.log"), "");
+    EXPECT_EQ(test::ReadFile(logs.Path() / "hostile.log"), kListening);
 }
