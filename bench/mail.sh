@@ -25,10 +25,17 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 configure_and_build . "$build"
 if [ -n "$before" ]; then
-  # The commit's own sources, unpacked beside; its build folder is kept for the next run.
-  mkdir "$work/source"
-  git archive "$before" | tar -x -C "$work/source"
-  configure_and_build "$work/source" "$build-before"
+  # The commit's own sources, unpacked once into a folder kept with its build folder for the
+  # next run (a build folder stays tied to the sources it was made from).
+  source="$build-before-source"
+  commit=$(git rev-parse "$before^{commit}")
+  if [ "$(cat "$source/.commit" 2>/dev/null)" != "$commit" ]; then
+    rm -rf "$source" "$build-before"
+    mkdir -p "$source"
+    git archive "$commit" | tar -x -C "$source"
+    echo "$commit" >"$source/.commit"
+  fi
+  configure_and_build "$source" "$build-before"
   run_benchmarks "$build-before/bench/MailBench" "$work/before"
 fi
 run_benchmarks "$build/bench/MailBench" "$work/after"
