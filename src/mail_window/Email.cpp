@@ -11,6 +11,7 @@
 #include "platform/EventPump.h"
 #include "platform/GuardedApplication.h"
 #include "platform/MessageBoxes.h"
+#include "platform/ProgramData.h"
 #include "platform/WindowFont.h"
 #include "platform/WindowHiding.h"
 
@@ -148,7 +149,7 @@ void TfrmEmail::FormCreate()
     sendPage_->SetFrom(setupPage_->Account().FromText());
     // The outgoing server is connected later, once the program is on the screen.
     attachmentFolder_ += QStringLiteral("/Attach/");
-    QDir().mkpath(attachmentFolder_);
+    MakePrivateFolder(attachmentFolder_);
 }
 
 void TfrmEmail::ConnectOutgoingServer()
