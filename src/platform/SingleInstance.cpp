@@ -15,6 +15,8 @@ namespace quietpane {
 namespace {
 
 constexpr int kHandOverTimeoutMs = 10000;
+// A command line can't carry a NUL byte, so a request that starts with one is a command, never an address.
+constexpr QChar kCommandMark{0};
 
 // Holds an exclusive lock on a file of the user's for as long as it lives (nothing when the
 // file can't be made: the starts are then merely not kept apart).
@@ -68,6 +70,12 @@ bool TSingleInstance::HandOverOrListen(const QString& address)
     return false;
 }
 
+bool TSingleInstance::HandOverCommand(const QString& command)
+{
+    const TFileLock lock(path_ + QStringLiteral(".lock"));
+    return HandOver(kCommandMark + command);
+}
+
 bool TSingleInstance::HandOver(const QString& address) const
 {
     QLocalSocket socket;
@@ -101,8 +109,12 @@ void TSingleInstance::Listen()
                     return;
                 const QString address = QString::fromUtf8(connection->readLine()).chopped(1);
                 connection->deleteLater();
-                if (OnRequest)
+                if (address.startsWith(kCommandMark)) {
+                    if (OnCommand)
+                        OnCommand(address.mid(1));
+                } else if (OnRequest) {
                     OnRequest(address);
+                }
                 connection->disconnectFromServer();
             });
         }

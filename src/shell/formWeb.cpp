@@ -344,11 +344,21 @@ void TfrmWeb::bDeleteClick()
 
 void TfrmWeb::HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t)
 {
-    if (hotKey == StrToInt(controls_.dbHotkey2->text())) {
-        ShowInFront(*this);
-        FocusAddressBox();
-    } else if (hotKey == StrToInt(controls_.dbHotkey3->text()))
-        hide();
+    if (hotKey == StrToInt(controls_.dbHotkey2->text()))
+        RestoreWindow();
+    else if (hotKey == StrToInt(controls_.dbHotkey3->text()))
+        HideWindow();
+}
+
+void TfrmWeb::HideWindow()
+{
+    hide();
+}
+
+void TfrmWeb::RestoreWindow()
+{
+    ShowInFront(*this);
+    FocusAddressBox();
 }
 
 void TfrmWeb::DBNavigator1Click(TNavigateBtn button)

@@ -80,6 +80,9 @@ public:
     void bHotkey2Click();
     void bDeleteClick();
     void HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t index);
+    // What the hide and restore keys do, also when a desktop shortcut asks for it.
+    void HideWindow();
+    void RestoreWindow();
     void DBNavigator1Click(TNavigateBtn button);
     void DBGrid1DblClick();
     void Bookmark1Click();
