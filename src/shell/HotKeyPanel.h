@@ -10,6 +10,7 @@ class QListWidget;
 
 namespace quietpane {
 
+class TDesktopKeys;
 class THotKeyRecorder;
 class TSettingsTables;
 
@@ -33,6 +34,12 @@ public:
     // Shows which keys hide and restore now: the stored settings as the bound boxes hold them.
     void ShowCurrentHotKeys();
 
+    // Below the keys, the panel tells which path carries them on this desktop and, where only
+    // the desktop's own shortcuts can, offers to add them there (borrowed; outlives the panel).
+    void SetDesktopKeys(TDesktopKeys& desktopKeys);
+    // "Add to the desktop's keyboard shortcuts": the stored hide and restore keys.
+    void AddToDesktopShortcuts();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -47,6 +54,9 @@ private:
     QListWidget* listBox1_;
     QLabel* hideKey_;
     QLabel* restoreKey_;
+    TDesktopKeys* desktopKeys_ = nullptr;
+    QLabel* keyPath_ = nullptr;
+    QLabel* desktopShortcuts_ = nullptr;
 };
 
 } // namespace quietpane

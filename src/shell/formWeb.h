@@ -17,6 +17,7 @@ class QTimer;
 
 namespace quietpane {
 
+class TDesktopKeys;
 class THotKeyPanel;
 class TSettingsTables;
 enum class TNavigateBtn;
@@ -28,6 +29,7 @@ struct TfrmWebSetup {
     Registry* registry = nullptr; // borrowed
     std::function<bool()> internetAutodial;
     SystemHotKeys* systemHotKeys = nullptr; // borrowed
+    TDesktopKeys* desktopKeys = nullptr;    // borrowed; the path the hotkeys take here
     QString homePage;                       // the Home button's address; empty: HomePage()
 };
 

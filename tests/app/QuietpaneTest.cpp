@@ -1,5 +1,6 @@
 // The built program, started as a process of its own from a copy of its folder.
 
+#include "support/KdePortalSession.h"
 #include "support/ProgramCopy.h"
 #include "support/ProgramOnX.h"
 #include "support/TestSupport.h"
@@ -132,6 +133,30 @@ TEST(WindowCommandsTest, HideRestoreAndToggleReachTheRunningWindowAndFailWithout
     }
     EXPECT_TRUE(run.OffTheTaskBar(run.mainWindow));
     EXPECT_TRUE(run.process->Running());
+}
+
+// On a KDE Plasma Wayland session the desktop takes the keys: its shortcut hides and restores
+// the window, which stays an X11 window (here on Xvfb, as under XWayland).
+TEST(PortalKeysTest, TheDesktopsShortcutsHideAndRestoreTheWindow)
+{
+    KdePortalSession desktop;
+    ProgramOnX run{QUIETPANE_PROGRAM, QUIETPANE_DELIVERED_DATABASE};
+    ASSERT_TRUE(run.Start(desktop.Environment())) << run.copy.Log();
+    // Ctrl+Alt+H and Ctrl+Alt+O as the delivered settings hold them, once the desktop bound them.
+    auto invoke = [&](const std::string& shortcut) {
+        try {
+            desktop.InvokeShortcut("quietpane", shortcut);
+            return true;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
+    ASSERT_TRUE(Eventually([&] { return invoke("hotkey-3-72"); }, ProgramOnX::ReactionTime))
+        << run.copy.Log();
+    EXPECT_TRUE(run.BecomesHidden(run.mainWindow));
+    ASSERT_TRUE(invoke("hotkey-3-79"));
+    EXPECT_TRUE(run.BecomesShown(run.mainWindow));
+    EXPECT_TRUE(run.OffTheTaskBar(run.mainWindow));
 }
 
 } // namespace
