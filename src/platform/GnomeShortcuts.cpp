@@ -28,8 +28,7 @@ QString RunSettingsTool(const QStringList& arguments)
     return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
 }
 
-} // namespace
-
+// A text in GVariant's notation, as gsettings reads it: 'it\'s'.
 QString GVariantString(const QString& text)
 {
     QString quoted = text;
@@ -37,6 +36,7 @@ QString GVariantString(const QString& text)
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
+// The strings of a GVariant array of strings in that notation ("@as []", "['a', 'b']").
 QStringList ParseGVariantStrings(const QString& text)
 {
     QStringList strings;
@@ -58,6 +58,8 @@ QStringList ParseGVariantStrings(const QString& text)
     }
     return strings;
 }
+
+} // namespace
 
 bool TGnomeShortcuts::Available()
 {

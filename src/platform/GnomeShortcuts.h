@@ -34,9 +34,4 @@ public:
     QString Value(const QString& path, const QString& key) const;
 };
 
-// A text in GVariant's notation, as gsettings reads it: 'it\'s'.
-QString GVariantString(const QString& text);
-// The strings of a GVariant array of strings in that notation ("@as []", "['a', 'b']").
-QStringList ParseGVariantStrings(const QString& text);
-
 } // namespace quietpane
