@@ -6,6 +6,7 @@
 #include "mail_window/ReceivedText.h"
 #include "mail_window/StatusPanel.h"
 #include "message/IdMessage.h"
+#include "net/IdGlobal.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NumberText.h"
@@ -31,18 +32,6 @@ constexpr int kMessageNumberRole = Qt::UserRole;
 constexpr int kQuitReplyTimeoutMs = 30000;
 
 enum THeaderColumn { kSubjectColumn, kFromColumn, kDateColumn, kSizeColumn };
-
-// Runs an action when the scope ends, however it ends.
-template <typename Action> class TScopeExit {
-public:
-    explicit TScopeExit(Action action) : action_(std::move(action)) {}
-    ~TScopeExit() { action_(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    Action action_;
-};
 
 // Markup shown here loads nothing it names: a remote image or style sheet would tell the sender
 // that the mail was read, a local one would show the user's own files inside a stranger's mail.

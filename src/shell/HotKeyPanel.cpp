@@ -6,11 +6,14 @@
 #include "platform/MessageBoxes.h"
 #include "shell/SettingsTables.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace quietpane {
 
@@ -18,16 +21,19 @@ THotKeyPanel::THotKeyPanel(THotKeyManager& hotKeyManager, TSettingsTables& table
     : QFrame(parent), hotKeyManager_(&hotKeyManager), tables_(tables)
 {
     setObjectName(QStringLiteral("Panel1"));
-    // Two lines below the setup texts tell the keys in force.
-    setGeometry(352, 112, 217, 349);
+    // Lines below the setup texts tell the keys in force and take the options.
+    setGeometry(352, 112, 217, 310);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
     setAutoFillBackground(true);
     auto addLabel = [this](const char* name, int top, const QString& text, bool blue) {
         auto* label = new QLabel(text, this);
         label->setObjectName(QLatin1String(name));
-        label->move(10, top);
         label->adjustSize();
+        if (top >= 0)
+            label->move(10, top);
+        else
+            AppendLine(label);
         if (blue)
             label->setStyleSheet(QStringLiteral("color: blue;"));
         return label;
@@ -56,8 +62,14 @@ THotKeyPanel::THotKeyPanel(THotKeyManager& hotKeyManager, TSettingsTables& table
     addLabel("Label8", 240, QStringLiteral("on either Hotkey 01 or Hotkey 02 button."), false);
     addLabel("Label3", 270, QStringLiteral("Hotkey 01:  To hide application."), true);
     addLabel("Label4", 290, QStringLiteral("Hotkey 02:  To bring application back."), true);
-    hideKey_ = addLabel("lbHideKey", 312, QString(), false);
-    restoreKey_ = addLabel("lbRestoreKey", 328, QString(), false);
+    hideKey_ = addLabel("lbHideKey", -1, QString(), false);
+    restoreKey_ = addLabel("lbRestoreKey", -1, QString(), false);
+    hideMailWindow_ = new QCheckBox(QStringLiteral("Hide the mail window too"), this);
+    hideMailWindow_->setObjectName(QStringLiteral("cbHideMailWindow"));
+    hideMailWindow_->adjustSize();
+    AppendLine(hideMailWindow_);
+    connect(hideMailWindow_, &QCheckBox::clicked, this,
+            [this](bool checked) { tables_.StoreHideMailWindow(checked); });
     hotKey1_->installEventFilter(this);
     hide();
 }
@@ -75,6 +87,7 @@ void THotKeyPanel::AssignRestoreHotKey()
 void THotKeyPanel::AssignHotKey(const QString& column)
 {
     recordedHotKey_ = hotKey1_->HotKey();
+    bool store = true;
     if (recordedHotKey_ == 0) {
         MessageBoxes().Warning(QStringLiteral("No hotkey is specified."));
     } else if (hotKeyManager_->AddHotKey(recordedHotKey_) != 0) {
@@ -84,9 +97,24 @@ void THotKeyPanel::AssignHotKey(const QString& column)
     } else {
         MessageBoxes().Warning(ShortCutText(recordedHotKey_) +
                                QStringLiteral(" couldn't be assigned to a hotkey."));
+        // Stored, a combination held elsewhere would take the place of the key that works: the
+        // window could then be hidden with no key to bring it back. One this program holds
+        // already (the other key, the same key again) works.
+        store = hotKeyManager_->IsHotKeyRegistered(recordedHotKey_);
     }
-    tables_.StoreHotKey(column, recordedHotKey_);
+    if (store)
+        tables_.StoreHotKey(column, recordedHotKey_);
     ShowCurrentHotKeys();
+}
+
+void THotKeyPanel::AppendLine(QWidget* widget)
+{
+    constexpr int kLineGap = 4, kBottomMargin = 8;
+    const int top = nextLineTop_;
+    widget->move(10, top);
+    // A label still empty takes its line all the same.
+    nextLineTop_ = top + std::max(widget->height(), fontMetrics().height()) + kLineGap;
+    resize(width(), nextLineTop_ + kBottomMargin);
 }
 
 void THotKeyPanel::ShowCurrentHotKeys()
@@ -106,6 +134,7 @@ void THotKeyPanel::ShowCurrentHotKeys()
     hideKey_->adjustSize();
     restoreKey_->setText(describe(QStringLiteral("Restores"), bound.hotKey2));
     restoreKey_->adjustSize();
+    hideMailWindow_->setChecked(tables_.HideMailWindow());
     if (keyPath_)
         keyPath_->setText(desktopKeys_->PathText());
 }
@@ -113,31 +142,30 @@ void THotKeyPanel::ShowCurrentHotKeys()
 void THotKeyPanel::SetDesktopKeys(TDesktopKeys& desktopKeys)
 {
     desktopKeys_ = &desktopKeys;
-    auto addText = [this](const char* name, int top) {
+    constexpr int kLineWidth = 197;
+    auto addText = [this](const char* name, int lines) {
         auto* label = new QLabel(this);
         label->setObjectName(QLatin1String(name));
         label->setTextFormat(Qt::PlainText);
         label->setWordWrap(true);
-        label->setGeometry(10, top, 197, 30);
+        label->resize(kLineWidth, lines * fontMetrics().height());
+        AppendLine(label);
         return label;
     };
-    keyPath_ = addText("lbKeyPath", 346);
+    keyPath_ = addText("lbKeyPath", 2);
     // The desktop's keys outlive the panel.
     desktopKeys_->OnChanged = [panel = QPointer<THotKeyPanel>(this)] {
         if (panel)
             panel->keyPath_->setText(panel->desktopKeys_->PathText());
     };
-    int bottom = 349 + 32;
     if (desktopKeys_->OffersDesktopShortcuts()) {
         auto* button = new QPushButton(QStringLiteral("Add to the desktop's keyboard shortcuts"), this);
         button->setObjectName(QStringLiteral("bDesktopShortcuts"));
-        button->setGeometry(10, 380, 197, 23);
+        button->resize(kLineWidth, 23);
+        AppendLine(button);
         connect(button, &QPushButton::clicked, this, &THotKeyPanel::AddToDesktopShortcuts);
-        desktopShortcuts_ = addText("lbDesktopShortcuts", 406);
-        desktopShortcuts_->setFixedHeight(58);
-        bottom = 349 + 120;
+        desktopShortcuts_ = addText("lbDesktopShortcuts", 4);
     }
-    resize(width(), bottom);
     ShowCurrentHotKeys();
 }
 
@@ -173,6 +201,7 @@ void THotKeyPanel::DeleteSelected()
         delete line;
     else
         MessageBoxes().Warning(ShortCutText(hotKey) + QStringLiteral(" couldn't be removed."));
+    ShowCurrentHotKeys();
 }
 
 } // namespace quietpane
