@@ -2,7 +2,7 @@
 //   HotKeyPresser PRESSES PROGRAM [ARGUMENTS...]
 // starts the program, times its start until its first top-level window is mapped, then PRESSES
 // times presses Ctrl+Alt+H through XTest and times the press until the window's UnmapNotify,
-// and Ctrl+Alt+O until its MapNotify. Prints the medians in milliseconds.
+// and Ctrl+Alt+O until its MapNotify. Prints the medians and 99th percentiles in milliseconds.
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -44,6 +45,20 @@ double Median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const size_t middle = values.size() / 2;
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// The nearest-rank percentile: the smallest value that at least that share of the values reach.
+double Percentile(std::vector<double> values, double percent)
+{
+    std::sort(values.begin(), values.end());
+    const auto rank = static_cast<size_t>(std::ceil(percent / 100 * static_cast<double>(values.size())));
+    return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
+}
+
+void PrintFigures(const char* what, int presses, const std::vector<double>& times)
+{
+    std::printf("%s, median of %d: %.2f ms (99th percentile %.2f, max %.2f)\n", what, presses, Median(times),
+                Percentile(times, 99), *std::max_element(times.begin(), times.end()));
 }
 
 class Presser {
@@ -211,10 +226,8 @@ int main(int argc, char** argv)
         }
         std::printf("window 0x%x\n", window);
         std::printf("start to window mapped: %.1f ms\n", startMilliseconds);
-        std::printf("hide (press to UnmapNotify), median of %d: %.2f ms (max %.2f)\n", presses, Median(hides),
-                    *std::max_element(hides.begin(), hides.end()));
-        std::printf("restore (press to MapNotify), median of %d: %.2f ms (max %.2f)\n", presses,
-                    Median(restores), *std::max_element(restores.begin(), restores.end()));
+        PrintFigures("hide (press to UnmapNotify)", presses, hides);
+        PrintFigures("restore (press to MapNotify)", presses, restores);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "HotKeyPresser: %s\n", error.what());
         return 1;

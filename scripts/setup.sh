@@ -19,6 +19,10 @@ packages=(
   # real peers and reference implementations
   python3 python3-aiosmtpd dovecot-core dovecot-pop3d microsocks dante-server
   libpython3.11-testsuite uudeview
+  # the desktops' shortcuts on Wayland: a headless KDE Plasma with its shortcuts portal on a
+  # private bus, and GNOME's settings tool with the custom-shortcut schema
+  dbus kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
+  libglib2.0-bin gnome-settings-daemon-common
 )
 
 missing=()

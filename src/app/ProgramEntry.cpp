@@ -40,6 +40,16 @@ private:
     TfrmEmail& mail_;
 };
 
+// The desktop's shortcuts and scripts reach the window through these as the hotkeys do.
+void CarryOutWindowCommand(TfrmWeb& frmWeb, const QString& command)
+{
+    const bool shown = frmWeb.isVisible() && !frmWeb.isMinimized();
+    if (command == QLatin1String("hide") || (command == QLatin1String("toggle") && shown))
+        frmWeb.HideWindow();
+    else if (command == QLatin1String("restore") || command == QLatin1String("toggle"))
+        frmWeb.RestoreWindow();
+}
+
 } // namespace
 
 int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup, const TProgramStart& start)
@@ -80,13 +90,18 @@ int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup, const TProgr
             if (!address.isEmpty())
                 frmWeb.OpenAddress(address);
         };
+        start.instance->OnCommand = [&frmWeb](const QString& command) {
+            CarryOutWindowCommand(frmWeb, command);
+        };
     }
     // The mail server is met once the program is on the screen, so start-up never waits on it.
     QTimer::singleShot(0, &frmEmail, &TfrmEmail::ConnectOutgoingServer);
     const int status = QApplication::exec();
     // The window goes with this function; the instance may outlive it.
-    if (start.instance)
+    if (start.instance) {
         start.instance->OnRequest = nullptr;
+        start.instance->OnCommand = nullptr;
+    }
     return status;
 }
 
@@ -104,6 +119,15 @@ int StartQuietpane(TQuietpaneApplication& application)
     TfrmWebSetup setup;
     setup.programFolder = PrepareProgramData(RunningProgramPlaces());
     return RunQuietpane(application, setup, TProgramStart{line.address, &instance});
+}
+
+int SendWindowCommand(TCommandLine::TAction action)
+{
+    TSingleInstance instance;
+    if (instance.HandOverCommand(WindowCommandWord(action)))
+        return 0;
+    std::fputs("quietpane: Quietpane is not running, so there is no window to act on.\n", stderr);
+    return 1;
 }
 
 } // namespace quietpane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CommandLine.h"
 #include "shell/formWeb.h"
 
 namespace quietpane {
@@ -22,5 +23,9 @@ int RunQuietpane(TQuietpaneApplication& application, const TfrmWebSetup& setup =
 // The installed or built program's start: reads the command line, hands it to a running
 // program of the user's when there is one, else decides where the data lives and runs.
 int StartQuietpane(TQuietpaneApplication& application);
+
+// Hands a window command (Hide, Restore, Toggle) to the user's running program: 0 once it has
+// acted on it, 1 (with a message on the standard error) when none runs. Needs no display.
+int SendWindowCommand(TCommandLine::TAction action);
 
 } // namespace quietpane

@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv)
 {
-    // Help and version need no display, so they are answered before the application exists.
+    // Help and version need no display, so they are answered before any application exists.
     QStringList arguments;
     for (int index = 1; index < argc; ++index)
         arguments.append(QString::fromLocal8Bit(argv[index]));
@@ -18,6 +18,11 @@ int main(int argc, char** argv)
     if (line.action == quietpane::TCommandLine::TAction::ShowVersion) {
         std::puts("Quietpane " QUIETPANE_VERSION);
         return 0;
+    }
+    // The desktop's shortcuts run these: they need no display and must answer at once.
+    if (quietpane::IsWindowCommand(line.action)) {
+        const QCoreApplication application(argc, argv);
+        return quietpane::SendWindowCommand(line.action);
     }
     // The web engine shares its OpenGL contexts with the windows; this must precede the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -24,6 +24,8 @@ constexpr int kHandOverTimeoutMs = 10000;
 // A start that holds the lock longer than this has hung: the next start goes on without it.
 constexpr std::chrono::milliseconds kLockWait{10000};
 constexpr std::chrono::milliseconds kLockRetry{20};
+// A command line can't carry a NUL byte, so a request that starts with one is a command, never an address.
+constexpr QChar kCommandMark{0};
 
 // Holds an exclusive lock on a file of the user's for as long as it lives (nothing when the
 // file can't be made or the lock is not had in time: the starts are then merely not kept apart).
@@ -117,6 +119,15 @@ bool TSingleInstance::HandOverOrListen(const QString& address)
     return false;
 }
 
+bool TSingleInstance::HandOverCommand(const QString& command)
+{
+    // Without a private folder there is no program of ours to reach.
+    if (path_.isEmpty())
+        return false;
+    const TFileLock lock(path_ + QStringLiteral(".lock"));
+    return HandOver(kCommandMark + command);
+}
+
 bool TSingleInstance::HandOver(const QString& address) const
 {
     QLocalSocket socket;
@@ -150,8 +161,12 @@ void TSingleInstance::Listen()
                     return;
                 const QString address = QString::fromUtf8(connection->readLine()).chopped(1);
                 connection->deleteLater();
-                if (OnRequest)
+                if (address.startsWith(kCommandMark)) {
+                    if (OnCommand)
+                        OnCommand(address.mid(1));
+                } else if (OnRequest) {
                     OnRequest(address);
+                }
                 connection->disconnectFromServer();
             });
         }

@@ -31,6 +31,11 @@ public:
     bool HandOverOrListen(const QString& address);
     std::function<void(const QString& address)> OnRequest;
 
+    // Hands a command word ("hide", ...) to a running program of the user's and waits until it
+    // has acted on it: false when none runs. This program never starts listening here.
+    bool HandOverCommand(const QString& command);
+    std::function<void(const QString& command)> OnCommand;
+
 private:
     bool HandOver(const QString& address) const;
     // The first of the candidate folders that is private to the user; empty when none is.

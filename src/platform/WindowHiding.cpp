@@ -106,13 +106,33 @@ public:
     bool hideWhenMinimised = false;
     std::function<bool()> hide;
 
+    // Sends the map request of the hidden window at once, with its task-bar state in place, so
+    // that the server and the window manager map it while the widgets' show events, the page's
+    // sound and the focus are dealt with. The show that follows must not write the state again:
+    // by then the window may be managed, and its state the window manager's.
+    void MapAtOnce(QWidget& window)
+    {
+        // A first show tells the window manager much more (type, hints, place) before the map.
+        xcb_connection_t* connection = ApplicationX11Connection();
+        if (connection == nullptr || !shownBefore_)
+            return;
+        const auto id = static_cast<xcb_window_t>(window.winId());
+        if (keepOffTaskBar)
+            AddSkipStatesToUnmappedWindow(connection, id);
+        xcb_map_window(connection, id);
+        xcb_flush(connection);
+        mappedAtOnce_ = true;
+    }
+
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         auto* window = static_cast<QWidget*>(watched);
         // A Show that the program asks for comes before the window is mapped; a spontaneous
         // one (the window manager restoring an iconified window) needs nothing.
         if (event->type() == QEvent::Show && !event->spontaneous()) {
-            BeforeShow(*window);
+            shownBefore_ = true;
+            if (!std::exchange(mappedAtOnce_, false))
+                BeforeShow(*window);
         } else if (event->type() == QEvent::WindowStateChange && hideWhenMinimised && window->isMinimized() &&
                    window->isVisible()) {
             // Leaving the minimised state now would map the window again at once: that waits
@@ -141,6 +161,9 @@ private:
             window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
         }
     }
+
+    bool shownBefore_ = false;
+    bool mappedAtOnce_ = false;
 };
 
 } // namespace
@@ -190,6 +213,10 @@ void ReturnToScreen(QWidget& window)
 
 void ShowInFront(QWidget& window)
 {
+    // A window hidden after a minimise leaves that state first, which is the show's own work.
+    if (!window.isVisible() && !window.isMinimized()) {
+        WindowHider::Of(window).MapAtOnce(window);
+    }
     if (window.isVisible() && window.isMinimized()) {
         window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
     }

@@ -18,7 +18,9 @@ void HideWhenMinimised(QWidget& window, std::function<bool()> hide = {});
 
 // Makes the top-level window visible (also when hidden after a minimise) and brings it to the
 // front. Use it rather than showNormal(), which would map the window before its task-bar
-// state is set.
+// state is set. A window hidden after it was shown is mapped before anything else happens, so
+// that it is on the screen as soon as a plain window would be; its widgets' show events (and
+// whatever they do, such as unmuting a page or focusing a box) follow.
 void ShowInFront(QWidget& window);
 
 // Takes a shown top-level window off the screen and puts it back behind Qt's back: a modal

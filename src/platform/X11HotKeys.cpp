@@ -7,6 +7,7 @@
 #define XK_MISCELLANY
 #include <X11/keysymdef.h>
 
+#include "platform/PortalHotKeys.h"
 #include "platform/VirtualKeys.h"
 #include "platform/X11Connection.h"
 
@@ -240,6 +241,10 @@ SystemHotKeys& DesktopHotKeys()
     static NoHotKeys none;
     // One per connection: an application made again (as tests do) brings a new connection.
     static std::unique_ptr<X11HotKeys> desktop;
+    // Under XWayland a grab sees only the keys typed into X11 windows: the desktop takes the keys.
+    if (TPortalHotKeys* portal = SessionPortalHotKeys()) {
+        return *portal;
+    }
     xcb_connection_t* connection = ApplicationX11Connection();
     if (connection == nullptr) {
         return none;

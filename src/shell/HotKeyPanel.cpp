@@ -2,6 +2,7 @@
 
 #include "hotkeys/HotKeyRecorder.h"
 #include "hotkeys/ShortCutText.h"
+#include "platform/DesktopKeys.h"
 #include "platform/MessageBoxes.h"
 #include "shell/SettingsTables.h"
 
@@ -134,6 +135,49 @@ void THotKeyPanel::ShowCurrentHotKeys()
     restoreKey_->setText(describe(QStringLiteral("Restores"), bound.hotKey2));
     restoreKey_->adjustSize();
     hideMailWindow_->setChecked(tables_.HideMailWindow());
+    if (keyPath_)
+        keyPath_->setText(desktopKeys_->PathText());
+}
+
+void THotKeyPanel::SetDesktopKeys(TDesktopKeys& desktopKeys)
+{
+    desktopKeys_ = &desktopKeys;
+    constexpr int kLineWidth = 197;
+    auto addText = [this](const char* name, int lines) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QLatin1String(name));
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->resize(kLineWidth, lines * fontMetrics().height());
+        AppendLine(label);
+        return label;
+    };
+    keyPath_ = addText("lbKeyPath", 2);
+    // The desktop's keys outlive the panel.
+    desktopKeys_->OnChanged = [panel = QPointer<THotKeyPanel>(this)] {
+        if (panel)
+            panel->keyPath_->setText(panel->desktopKeys_->PathText());
+    };
+    if (desktopKeys_->OffersDesktopShortcuts()) {
+        auto* button = new QPushButton(QStringLiteral("Add to the desktop's keyboard shortcuts"), this);
+        button->setObjectName(QStringLiteral("bDesktopShortcuts"));
+        button->resize(kLineWidth, 23);
+        AppendLine(button);
+        connect(button, &QPushButton::clicked, this, &THotKeyPanel::AddToDesktopShortcuts);
+        desktopShortcuts_ = addText("lbDesktopShortcuts", 4);
+    }
+    ShowCurrentHotKeys();
+}
+
+void THotKeyPanel::AddToDesktopShortcuts()
+{
+    auto stored = [](const QLineEdit* box) {
+        const THotKeyManager::TSplitShortCut split = THotKeyManager::SplitShortCut(box->text().toUShort());
+        return HotKeyMessage{0, split.modifiers, split.virtualKey};
+    };
+    const TBoundControls& bound = tables_.Bound();
+    desktopShortcuts_->setText(
+        desktopKeys_->AddDesktopShortcuts(stored(bound.hotKey3), stored(bound.hotKey2)));
 }
 
 // Desktop shortcut editors do the same: a key grabbed by this program would never reach the

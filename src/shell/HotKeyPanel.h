@@ -11,6 +11,7 @@ class QListWidget;
 
 namespace quietpane {
 
+class TDesktopKeys;
 class THotKeyRecorder;
 class TSettingsTables;
 
@@ -39,6 +40,11 @@ public:
 
     // Places a widget of the panel on a new line below the others, the panel growing with it.
     void AppendLine(QWidget* widget);
+    // Below the keys, the panel tells which path carries them on this desktop and, where only
+    // the desktop's own shortcuts can, offers to add them there (borrowed; outlives the panel).
+    void SetDesktopKeys(TDesktopKeys& desktopKeys);
+    // "Add to the desktop's keyboard shortcuts": the stored hide and restore keys.
+    void AddToDesktopShortcuts();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +62,9 @@ private:
     QLabel* hideKey_;
     QLabel* restoreKey_;
     QCheckBox* hideMailWindow_;
+    TDesktopKeys* desktopKeys_ = nullptr;
+    QLabel* keyPath_ = nullptr;
+    QLabel* desktopShortcuts_ = nullptr;
 };
 
 } // namespace quietpane

@@ -3,6 +3,7 @@
 #include "hotkeys/ShortCutText.h"
 #include "net/IdGlobal.h"
 #include "platform/BrowserCommands.h"
+#include "platform/DesktopKeys.h"
 #include "platform/Dialogs.h"
 #include "platform/GuardedApplication.h"
 #include "platform/InternetAutodial.h"
@@ -91,6 +92,7 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
         HotKeyManagerHotKeyPressed(hotKey, index);
     };
     panel1_ = new THotKeyPanel(*hotKeyManager_, *tables_, this);
+    panel1_->SetDesktopKeys(setup_.desktopKeys ? *setup_.desktopKeys : SessionDesktopKeys());
     KeepOffTaskBar(*this);
     HideWhenMinimised(*this, [this] { return HideWindow(); });
 

@@ -18,6 +18,7 @@ class QTimer;
 
 namespace quietpane {
 
+class TDesktopKeys;
 class THotKeyPanel;
 class TSettingsTables;
 enum class TNavigateBtn;
@@ -29,6 +30,7 @@ struct TfrmWebSetup {
     Registry* registry = nullptr; // borrowed
     std::function<bool()> internetAutodial;
     SystemHotKeys* systemHotKeys = nullptr; // borrowed
+    TDesktopKeys* desktopKeys = nullptr;    // borrowed; the path the hotkeys take here
     QString homePage;                       // the Home button's address; empty: HomePage()
 };
 

@@ -1,6 +1,8 @@
 // The built program, started as a process of its own from a copy of its folder.
 
+#include "support/KdePortalSession.h"
 #include "support/ProgramCopy.h"
+#include "support/ProgramOnX.h"
 #include "support/TestSupport.h"
 #include "support/XServer.h"
 
@@ -102,6 +104,59 @@ TEST_F(QuietpaneTest, MissingDatabaseEndsTheProgramWithAFailureStatus)
     EXPECT_NE(WEXITSTATUS(status), 0);
     EXPECT_FALSE(fs::exists(copy.ProgramFolder() / "Quietpane.mdb"));
     EXPECT_FALSE(fs::exists(copy.RegistryFile()));
+}
+
+// The desktop's shortcuts run the window commands as programs of their own.
+TEST(WindowCommandsTest, HideRestoreAndToggleReachTheRunningWindowAndFailWithoutOne)
+{
+    ProgramOnX run{QUIETPANE_PROGRAM, QUIETPANE_DELIVERED_DATABASE};
+    // No program runs yet: nothing to act on, and no program is started by the command.
+    auto command = [&](const std::string& option) {
+        auto process = run.copy.Start({{"QT_QPA_PLATFORM", "offscreen"}, {"DISPLAY", ""}}, {option});
+        const int status = process->Wait(ProgramOnX::ReactionTime);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    for (const char* option : {"--hide", "--restore", "--toggle"})
+        EXPECT_EQ(command(option), 1) << option;
+    EXPECT_NE(run.copy.Log().find("Quietpane is not running"), std::string::npos) << run.copy.Log();
+
+    ASSERT_TRUE(run.Start()) << run.copy.Log();
+    struct TStep {
+        const char* option;
+        bool shownAfter;
+    };
+    for (const TStep& step : {TStep{"--hide", false}, TStep{"--hide", false}, TStep{"--restore", true},
+                              TStep{"--restore", true}, TStep{"--toggle", false}, TStep{"--toggle", true}}) {
+        ASSERT_EQ(command(step.option), 0) << step.option << run.copy.Log();
+        EXPECT_TRUE(step.shownAfter ? run.BecomesShown(run.mainWindow) : run.BecomesHidden(run.mainWindow))
+            << step.option;
+    }
+    EXPECT_TRUE(run.OffTheTaskBar(run.mainWindow));
+    EXPECT_TRUE(run.process->Running());
+}
+
+// On a KDE Plasma Wayland session the desktop takes the keys: its shortcut hides and restores
+// the window, which stays an X11 window (here on Xvfb, as under XWayland).
+TEST(PortalKeysTest, TheDesktopsShortcutsHideAndRestoreTheWindow)
+{
+    KdePortalSession desktop;
+    ProgramOnX run{QUIETPANE_PROGRAM, QUIETPANE_DELIVERED_DATABASE};
+    ASSERT_TRUE(run.Start(desktop.Environment())) << run.copy.Log();
+    // Ctrl+Alt+H and Ctrl+Alt+O as the delivered settings hold them, once the desktop bound them.
+    auto invoke = [&](const std::string& shortcut) {
+        try {
+            desktop.InvokeShortcut("quietpane", shortcut);
+            return true;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
+    ASSERT_TRUE(Eventually([&] { return invoke("hotkey-3-72"); }, ProgramOnX::ReactionTime))
+        << run.copy.Log();
+    EXPECT_TRUE(run.BecomesHidden(run.mainWindow));
+    ASSERT_TRUE(invoke("hotkey-3-79"));
+    EXPECT_TRUE(run.BecomesShown(run.mainWindow));
+    EXPECT_TRUE(run.OffTheTaskBar(run.mainWindow));
 }
 
 } // namespace

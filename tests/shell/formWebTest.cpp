@@ -2,6 +2,7 @@
 
 #include "app/ProgramEntry.h"
 #include "hotkeys/HotKeyRecorder.h"
+#include "platform/DesktopKeys.h"
 #include "platform/SettingsDatabase.h"
 #include "support/QtTestSupport.h"
 #include "support/ShellDoubles.h"
@@ -543,6 +544,52 @@ TEST_F(FrmWebTest, EmptyHotKeysTableReportsTheConversionAndTheWindowStillOpens)
     window->findChild<THotKeyRecorder*>("HotKey1")->SetHotKey(CtrlAltH);
     window->bHotkey1Click();
     EXPECT_EQ(StoredHotKeys().second, "49224");
+}
+
+// The path the keys take on the desktop, as the platform reports it.
+class FakeDesktopKeys final : public TDesktopKeys {
+public:
+    QString PathText() const override { return path; }
+    bool OffersDesktopShortcuts() const override { return offers; }
+    QString AddDesktopShortcuts(const HotKeyMessage& hide, const HotKeyMessage& restore) override
+    {
+        added.emplace_back(hide, restore);
+        return QStringLiteral("Added.");
+    }
+
+    QString path = QStringLiteral("Keys are handled by the desktop: Ctrl+Alt+H, Ctrl+Alt+O");
+    bool offers = false;
+    std::vector<std::pair<HotKeyMessage, HotKeyMessage>> added;
+};
+
+TEST_F(FrmWebTest, HotKeyPanelTellsThePathOfTheKeysAndAddsTheStoredKeysToTheDesktopOnAClick)
+{
+    for (const bool offers : {false, true}) {
+        FakeDesktopKeys desktop;
+        desktop.offers = offers;
+        TfrmWebSetup setup = WindowSetup();
+        setup.desktopKeys = &desktop;
+        TfrmWeb window(setup);
+        window.HotKeys1Click();
+        auto* path = window.findChild<QLabel*>("lbKeyPath");
+        EXPECT_EQ(path->text(), desktop.path);
+        desktop.path = QStringLiteral("Keys are handled by the desktop: Ctrl+Alt+J");
+        desktop.OnChanged();
+        EXPECT_EQ(path->text(), desktop.path);
+        auto* button = window.findChild<QPushButton*>("bDesktopShortcuts");
+        ASSERT_EQ(button != nullptr, offers);
+        if (!offers)
+            continue;
+        EXPECT_TRUE(desktop.added.empty()) << "nothing is written without the click";
+        button->click();
+        ASSERT_EQ(desktop.added.size(), 1u);
+        const auto& [hide, restore] = desktop.added[0];
+        EXPECT_EQ(hide.modifiers, MOD_CONTROL | MOD_ALT);
+        EXPECT_EQ(hide.virtualKey, 'H');
+        EXPECT_EQ(restore.modifiers, MOD_CONTROL | MOD_ALT);
+        EXPECT_EQ(restore.virtualKey, 'O');
+        EXPECT_EQ(window.findChild<QLabel*>("lbDesktopShortcuts")->text(), QStringLiteral("Added."));
+    }
 }
 
 } // namespace

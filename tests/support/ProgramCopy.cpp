@@ -22,7 +22,8 @@ std::string ProgramCopy::Log() const
     return fs::exists(log) ? ReadFile(log) : std::string();
 }
 
-std::unique_ptr<ChildProcess> ProgramCopy::Start(std::map<std::string, std::string> environment) const
+std::unique_ptr<ChildProcess> ProgramCopy::Start(std::map<std::string, std::string> environment,
+                                                 const std::vector<std::string>& arguments) const
 {
     environment["HOME"] = home_.Path().string();
     environment["XDG_CONFIG_HOME"] = (home_.Path() / ".config").string();
@@ -35,8 +36,9 @@ std::unique_ptr<ChildProcess> ProgramCopy::Start(std::map<std::string, std::stri
     options.environment = environment;
     options.workingDirectory = folder_.Path();
     options.logFile = folder_.Path() / "quietpane.log";
-    return std::make_unique<ChildProcess>(std::vector<std::string>{(ProgramFolder() / "Quietpane").string()},
-                                          options);
+    std::vector<std::string> argv{(ProgramFolder() / "Quietpane").string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return std::make_unique<ChildProcess>(argv, options);
 }
 
 } // namespace quietpane::test

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/TestSupport.h"
 
@@ -22,7 +23,9 @@ public:
     std::string Log() const;
 
     // The environment is added to the test's own; DISPLAY and QT_QPA_PLATFORM choose the screen.
-    std::unique_ptr<ChildProcess> Start(std::map<std::string, std::string> environment) const;
+    // The arguments follow the program's name.
+    std::unique_ptr<ChildProcess> Start(std::map<std::string, std::string> environment,
+                                        const std::vector<std::string>& arguments = {}) const;
 
 private:
     TempDir folder_, home_;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -32,9 +33,11 @@ public:
 
     // Starts the program and waits until its main window is shown and managed; the stored
     // hotkeys are registered before that. Returns false (the log tells why) when it never is.
-    bool Start()
+    // The extra environment joins the X server's (a desktop session's bus, for instance).
+    bool Start(const std::map<std::string, std::string>& extra = {})
     {
         auto environment = server.Environment();
+        environment.insert(extra.begin(), extra.end());
         environment["QT_QPA_PLATFORM"] = "xcb";
         process = copy.Start(environment);
         return Eventually([&] { return (mainWindow = VisibleWindowNamed(".")) != XCB_NONE; }, StartTime) &&
