@@ -3,12 +3,11 @@
 // a row to the message shown when it carries a 20 MB attachment.
 #include <benchmark/benchmark.h>
 
-#include "mail_window/PasswordScrambling.h"
+#include "mail_window/IncomingServer.h"
 #include "mail_window/ReceivePage.h"
 #include "message/IdMessage.h"
 #include "net/IdAntiFreeze.h"
 #include "platform/EventPump.h"
-#include "protocols/IdPOP3.h"
 #include "support/MailPeers.h"
 
 #include <QApplication>
@@ -79,15 +78,15 @@ TPeers& Peers()
 class TPageHost final : public TMailStatus {
 public:
     explicit TPageHost(const DovecotServer& mailbox)
-        : account_{QStringLiteral("127.0.0.1"), QString::number(mailbox.Port()),
-                   QString::fromLatin1(DovecotServer::User),
-                   ScramblePassword(QString::fromLatin1(DovecotServer::Password))}
     {
+        account_.serverIn = QStringLiteral("127.0.0.1");
+        account_.portIn = QString::number(mailbox.Port());
+        account_.userId = QString::fromLatin1(DovecotServer::User);
+        account_.password = QString::fromLatin1(DovecotServer::Password);
         antiFreeze_.MessagePump = PumpQtEvents;
-        pop3_.RecvBufferSize = 1024; // as the mail window sets it
-        page_ = std::make_unique<TReceivePage>(TReceivePageServices{
-            &pop3_, &message_, this, &mailbox_, &gate_, [this] { return account_; },
-            [this] { return QString::fromStdString(attachments_.Path().string()) + "/"; }});
+        page_ = std::make_unique<TReceivePage>(
+            TMailServices{&incoming_, nullptr, this, &gate_}, message_, mailbox_, [this] { return account_; },
+            [this] { return QString::fromStdString(attachments_.Path().string()) + "/"; });
     }
 
     TReceivePage& Page() { return *page_; }
@@ -107,11 +106,11 @@ public:
 private:
     TIdAntiFreeze antiFreeze_;
     TempDir attachments_;
-    TIdPOP3 pop3_;
+    TIncomingServer incoming_;
     TIdMessage message_;
     TMailboxState mailbox_;
     TMailCommandGate gate_;
-    TServerAccount account_;
+    TMailAccount account_;
     QString panels_[2];
     std::unique_ptr<TReceivePage> page_;
 };

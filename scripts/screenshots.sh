@@ -2,7 +2,8 @@
 # Shows what a person sees: starts Xvfb with openbox, runs the built program beside a copy of its
 # delivered database, opens its windows and dialogs one after another and takes a screenshot of each:
 # main window, hotkey panel, About box, page properties, save dialog, print preview, a download
-# in progress and the mail window's three tabs.
+# in progress and the mail window's three tabs, with a mailbox listed from Dovecot and a message
+# with two attachments shown.
 # Usage: scripts/screenshots.sh [OUTPUT_FOLDER]   (default: build/screenshots)
 # Needs a built build/ (scripts/build.sh build), Xvfb, openbox, xdotool and imagemagick.
 set -euo pipefail
@@ -12,7 +13,7 @@ output=${1:-$root/build/screenshots}
 mkdir -p "$output"
 output=$(cd "$output" && pwd)
 
-for tool in Xvfb openbox xdotool import python3; do
+for tool in Xvfb openbox xdotool import python3 /usr/sbin/dovecot; do
   command -v "$tool" >/dev/null || { echo "screenshots.sh: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
 done
 [[ -x build/src/Quietpane && -f build/src/Quietpane.mdb ]] ||
@@ -40,6 +41,53 @@ PAGE
 head -c 400000 /dev/urandom >"$work/pages/archive.bin"
 port=$(free_port)
 python3 tests/scripts/web_server.py "$port" "$work/pages" >"$work/http.log" 2>&1 &
+pids+=($!)
+
+# A mailbox to list: Dovecot on 127.0.0.1 with three messages, the last with two attachments.
+# Dovecot refuses to serve mail as root: then the mailbox belongs to nobody.
+pop3_port=$(free_port)
+mail_uid=$(id -u) mail_gid=$(id -g)
+[[ $mail_uid -eq 0 ]] && mail_uid=65534 mail_gid=65534
+chmod 755 "$work"
+mkdir -p "$work/dovecot/run" "$work/dovecot/state" "$work/dovecot/mail/alice/"{new,cur,tmp}
+printf 'alice:{PLAIN}secret:%s:%s::%s::\n' "$mail_uid" "$mail_gid" "$work/dovecot" >"$work/dovecot/passwd"
+cat >"$work/dovecot/dovecot.conf" <<CONF
+protocols = pop3
+listen = 127.0.0.1
+ssl = no
+disable_plaintext_auth = no
+auth_mechanisms = plain login
+base_dir = $work/dovecot/run
+state_dir = $work/dovecot/state
+log_path = $work/dovecot/dovecot.log
+instance_name = screenshots$pop3_port
+mail_location = maildir:$work/dovecot/mail/%u
+passdb {
+  driver = passwd-file
+  args = $work/dovecot/passwd
+}
+userdb {
+  driver = passwd-file
+  args = $work/dovecot/passwd
+}
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.1
+    port = $pop3_port
+  }
+  inet_listener pop3s {
+    port = 0
+  }
+}
+CONF
+deliver() {
+  printf '%b' "$2" >"$work/dovecot/mail/alice/new/$1.screenshots"
+}
+deliver 1 'From: Ann Smith <ann@example.org>\r\nTo: alice@example.org\r\nSubject: Lunch on Friday\r\nDate: Tue, 08 Dec 2026 10:15:00 +0000\r\n\r\nShall we meet at noon?\r\n'
+deliver 2 'From: "Doe, John" <jd@example.org>\r\nTo: alice@example.org\r\nSubject: Minutes\r\nDate: Tue, 08 Dec 2026 14:02:00 +0000\r\n\r\nThe minutes of today.\r\n'
+deliver 3 'From: Carl <carl@example.org>\r\nTo: alice@example.org\r\nCc: dora@example.org\r\nSubject: Quarterly report\r\nDate: Wed, 09 Dec 2026 09:30:00 +0000\r\nOrganization: Example Ltd\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary="b"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\nHello Alice,\r\n\r\nthe report and its figures are attached.\r\n\r\nCarl\r\n--b\r\nContent-Type: application/pdf; name="report.pdf"\r\nContent-Transfer-Encoding: base64\r\n\r\nJVBERi0xLjQK\r\n--b\r\nContent-Type: text/csv; name="figures.csv"\r\nContent-Transfer-Encoding: base64\r\n\r\ncXVhcnRlcixzYWxlcwo=\r\n--b--\r\n'
+[[ $(id -u) -eq 0 ]] && chown -R "$mail_uid:$mail_gid" "$work/dovecot/mail"
+/usr/sbin/dovecot -F -c "$work/dovecot/dovecot.conf" >"$work/dovecot/dovecot.out" 2>&1 &
 pids+=($!)
 
 start_x_session
@@ -94,6 +142,8 @@ port_out_box=(123 141)
 to_box=(310 110)
 subject_box=(310 236)
 body_box=(312 356)
+check_mail=(35 14)
+third_row=(150 124)
 
 # The local page through the address box.
 click "${address[@]}"
@@ -178,3 +228,20 @@ mail_type "${body_box[@]}" "Hello Bob, shall we meet at noon?"
 shot mail-send
 mail_click "${receive_tab[@]}"
 shot mail-receive
+# The incoming server typed in, Tab from box to box; Check Mail lists the mailbox, a click on the
+# last row shows it with its two attachments, and the status bar tells the mailbox size.
+mail_click "${setup_tab[@]}"
+mail_click "${port_out_box[@]}"
+xdotool key Tab Tab
+xdotool type --delay 5 alice
+xdotool key Tab
+xdotool type --delay 5 secret
+xdotool key Tab Tab Tab
+xdotool type --delay 5 127.0.0.1
+xdotool key Tab
+xdotool type --delay 5 "$pop3_port"
+mail_click "${check_mail[@]}"
+sleep 2
+shot mail-receive-listed
+mail_click "${third_row[@]}"
+shot mail-receive-message 2

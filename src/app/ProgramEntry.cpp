@@ -21,7 +21,7 @@ namespace quietpane {
 namespace {
 
 // The main window's close ends the run; a mail command still waiting on a silent server
-// inside the event pump would keep the loop from ever seeing that, so its sessions go first.
+// inside the event pump would keep the loop from ever seeing that, so its sessions end first.
 class TMailEndsWithMainWindow final : public QObject {
 public:
     TMailEndsWithMainWindow(TfrmWeb& mainWindow, TfrmEmail& mailWindow) : mail_(mailWindow)
@@ -32,7 +32,7 @@ public:
     bool eventFilter(QObject*, QEvent* event) override
     {
         if (event->type() == QEvent::Close)
-            mail_.DropMailSessions();
+            mail_.EndMailSessions();
         return false;
     }
 

@@ -1,11 +1,16 @@
 #include "mail_window/Email.h"
 
+#include "mail_window/AccountStore.h"
+#include "mail_window/IncomingServer.h"
+#include "mail_window/OutgoingMail.h"
+#include "mail_window/OutgoingServer.h"
 #include "mail_window/ReceivePage.h"
 #include "mail_window/SendPage.h"
 #include "mail_window/SetupPage.h"
 #include "mail_window/StatusPanel.h"
 #include "platform/EventPump.h"
 #include "platform/GuardedApplication.h"
+#include "platform/MessageBoxes.h"
 #include "platform/WindowFont.h"
 #include "platform/WindowHiding.h"
 
@@ -21,24 +26,40 @@ namespace quietpane {
 
 namespace {
 
-constexpr int kPOP3ReceiveBufferSize = 1024;
-constexpr int kStatusPanelWidths[2] = {360, 50};
+constexpr int kStatusPanel0Width = 360;
+// At program end the server has this long to carry out the session's deletions.
+constexpr int kEndQuitWaitMs = 2000;
+
+// The addresses a message went to, for the status bar.
+QString RecipientAddresses(const TIdMessage& message)
+{
+    QStringList addresses;
+    for (const TIdEMailAddressList* list : {&message.Recipients, &message.CCList})
+        for (int index = 0; index < list->Count(); ++index)
+            addresses.append(QString::fromStdString(list->Items(index).Address));
+    return addresses.join(QStringLiteral(", "));
+}
 
 } // namespace
 
 TfrmEmail::TfrmEmail(const TfrmEmailSetup& setup, QWidget* parent)
-    : QMainWindow(parent), setup_(setup), database_(QStringLiteral("frmEmail"), setup.registry)
+    : QMainWindow(parent), setup_(setup), database_(QStringLiteral("frmEmail"), setup.registry),
+      ownIncoming_(setup.incoming ? nullptr : std::make_unique<TIncomingServer>()),
+      ownOutgoing_(setup.outgoing ? nullptr : std::make_unique<TOutgoingServer>(idSmtp_)),
+      incoming_(setup.incoming ? setup.incoming : ownIncoming_.get()),
+      outgoing_(setup.outgoing ? setup.outgoing : ownOutgoing_.get())
 {
     setObjectName(QStringLiteral("frmEmail"));
     setWindowTitle(QStringLiteral("Email"));
     setFont(WindowFont());
     resize(640, 520);
-    idPOP3_.RecvBufferSize = kPOP3ReceiveBufferSize;
     idSmtp_.OnConnected = [this](TIdComponent&) { IdSmtpConnected(); };
     idSmtp_.OnDisconnected = [this](TIdComponent&) { IdSmtpDisconnected(); };
     idSmtp_.OnStatus = [this](TIdComponent&, TIdStatus, const std::string& text) {
         IdSmtpStatus(QString::fromStdString(text));
     };
+    commands_.OnBusyChanged = [this](bool running) { SetCommandRunning(running); };
+    commands_.OnFailure = [this](const QString& text, TFailureReport report) { ReportFailure(text, report); };
 
     BuildToolBar();
     // The status bar comes before the pages, which report through it.
@@ -50,20 +71,16 @@ TfrmEmail::TfrmEmail(const TfrmEmailSetup& setup, QWidget* parent)
     setupPage_->setObjectName(QStringLiteral("tsSetup"));
     setupPage_->OnUpdateClick = [this] { bUpdateClick(); };
     pageControl1_->addTab(setupPage_, QStringLiteral("Setup"));
-    sendPage_ = new TSendPage(idMessage_, pageControl1_);
+    sendPage_ = new TSendPage(pageControl1_);
     sendPage_->setObjectName(QStringLiteral("tsSendEmail"));
     sendPage_->OnSendClick = [this] { bSendClick(); };
     pageControl1_->addTab(sendPage_, QStringLiteral("Send Email"));
-    TReceivePageServices services;
-    services.pop3 = &idPOP3_;
-    services.message = &idMessage_;
-    services.status = this;
-    services.mailbox = &mailbox_;
-    services.commands = &commands_;
-    services.account = [this] { return setupPage_->IncomingAccount(); };
-    services.attachmentFolder = [this] { return attachmentFolder_; };
-    receivePage_ = new TReceivePage(services, pageControl1_);
+    const TMailServices services{incoming_, outgoing_, this, &commands_};
+    receivePage_ = new TReceivePage(
+        services, idMessage_, mailbox_, [this] { return setupPage_->Account(); },
+        [this] { return attachmentFolder_; }, pageControl1_);
     receivePage_->setObjectName(QStringLiteral("tsReceiveEmail"));
+    receivePage_->OnSetupNeeded = [this] { pageControl1_->setCurrentWidget(setupPage_); };
     pageControl1_->addTab(receivePage_, QStringLiteral("Receive Email"));
 
     // Like the main window, the mail window has no task-bar button; so minimising it hides it,
@@ -77,7 +94,6 @@ TfrmEmail::~TfrmEmail()
 {
     // Nothing may run in between while the window goes.
     const TEventPumpPause noEvents;
-    setupPage_->DeactivateTable();
     RunGuarded([this] { FormClose(); });
     // The pages borrow the mail components, which would otherwise go before the widget tree.
     delete pageControl1_;
@@ -95,11 +111,12 @@ void TfrmEmail::BuildToolBar()
         button->setText(caption);
         toolBar1->addWidget(button);
         connect(button, &QToolButton::clicked, this, handler);
+        return button;
     };
-    addButton("tCheckMail", QStringLiteral("Check Mail"), &TfrmEmail::bReceiveClick);
+    gatedButtons_.append(addButton("tCheckMail", QStringLiteral("Check Mail"), &TfrmEmail::bReceiveClick));
     addButton("tDisconnect", QStringLiteral("Disconnect"), &TfrmEmail::tDisconnectClick);
-    addButton("tDelete", QStringLiteral("Delete"), &TfrmEmail::tDeleteClick);
-    addButton("tReply", QStringLiteral("Reply"), &TfrmEmail::tReplyClick);
+    gatedButtons_.append(addButton("tDelete", QStringLiteral("Delete"), &TfrmEmail::tDeleteClick));
+    gatedButtons_.append(addButton("tReply", QStringLiteral("Reply"), &TfrmEmail::tReplyClick));
     for (int separator = 0; separator < 3; ++separator)
         toolBar1->addSeparator();
     addButton("tExit", QStringLiteral("Exit"), &TfrmEmail::FormDestroy);
@@ -110,8 +127,13 @@ void TfrmEmail::BuildStatusBar()
 {
     statusBar1_ = new QStatusBar(this);
     statusBar1_->setObjectName(QStringLiteral("StatusBar1"));
+    // The size text at its longest fits.
+    const int sizePanelWidth =
+        statusBar1_->fontMetrics().horizontalAdvance(QStringLiteral("Mail takes up 2097151K on the server")) +
+        12;
+    const int widths[2] = {kStatusPanel0Width, sizePanelWidth};
     for (int panel = 0; panel < 2; ++panel) {
-        statusPanels_[panel] = AddStatusPanel(*statusBar1_, kStatusPanelWidths[panel]);
+        statusPanels_[panel] = AddStatusPanel(*statusBar1_, widths[panel]);
         statusPanels_[panel]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(panel));
     }
     statusPanels_[0]->setText(QStringLiteral("No message selected"));
@@ -122,9 +144,8 @@ void TfrmEmail::FormCreate()
 {
     attachmentFolder_ = TWindowDatabase::DataFolder(setup_.programFolder);
     terminationRequested_ = !database_.Open(attachmentFolder_);
-    setupPage_->ActivateTable(database_);
-    sendPage_->SetFrom(setupPage_->AccountName() + QStringLiteral("   <") + setupPage_->AccountEmail() +
-                       QLatin1Char('>'));
+    setupPage_->Show(TAccountStore(database_).Load());
+    sendPage_->SetFrom(setupPage_->Account().FromText());
     // The outgoing server is connected later, once the program is on the screen.
     attachmentFolder_ += QStringLiteral("/Attach/");
     QDir().mkpath(attachmentFolder_);
@@ -132,18 +153,37 @@ void TfrmEmail::FormCreate()
 
 void TfrmEmail::ConnectOutgoingServer()
 {
-    commands_.Run([this] { outgoing_.Connect(setupPage_->OutgoingAccount()); });
+    const TServerAccount account = setupPage_->Account().Outgoing();
+    if (account.host.trimmed().isEmpty())
+        return;
+    commands_.Run(
+        [&] {
+            ShowStatus(QStringLiteral("Connecting to %1...").arg(account.host));
+            outgoing_->Connect(account);
+            ShowConnectionState(true);
+        },
+        TFailureReport::StatusBar);
 }
 
-void TfrmEmail::DropMailSessions()
+void TfrmEmail::EndMailSessions()
 {
-    outgoing_.Drop();
-    idPOP3_.DropConnection();
+    if (commands_.Busy())
+        CancelMailCommand();
+    else
+        commands_.Run([this] { incoming_->EndKeepingDeletions(kEndQuitWaitMs); }, TFailureReport::StatusBar);
+    outgoing_->Drop();
 }
 
 void TfrmEmail::bUpdateClick()
 {
-    setupPage_->Update(database_);
+    commands_.Guard([this] {
+        const TAccountStore store(database_);
+        // After Exit the boxes are empty: Update shows the stored account again, never stores them.
+        if (setupPage_->Showing())
+            store.Store(setupPage_->Account());
+        setupPage_->Show(store.Load());
+        sendPage_->SetFrom(setupPage_->Account().FromText());
+    });
 }
 
 void TfrmEmail::closeEvent(QCloseEvent* event)
@@ -158,22 +198,23 @@ void TfrmEmail::FormClose()
     if (commands_.Busy())
         CancelMailCommand();
     else
-        commands_.Run([this] { outgoing_.Disconnect(); });
+        commands_.Run([this] { outgoing_->Disconnect(); });
 }
 
 void TfrmEmail::CancelMailCommand()
 {
     // Only one command runs, but which session it waits on does not matter: the POP3 session is
     // what Disconnect ends anyway, and the SMTP session is opened again by the next send.
-    outgoing_.Cancel();
-    idPOP3_.Cancel();
+    commands_.CancelRequested();
+    outgoing_->Cancel();
+    incoming_->Cancel();
     ShowConnectionState(false);
 }
 
 void TfrmEmail::tDisconnectClick()
 {
-    // The one button that works while a command runs: it ends the command, whose error then
-    // reaches the error box, instead of waiting behind it.
+    // The one button that works while a command runs: it gives the command up instead of
+    // waiting behind it.
     if (commands_.Busy())
         CancelMailCommand();
     else
@@ -182,8 +223,24 @@ void TfrmEmail::tDisconnectClick()
 
 void TfrmEmail::FormDestroy()
 {
-    setupPage_->DeactivateTable();
+    setupPage_->Clear();
     close();
+}
+
+void TfrmEmail::ReportFailure(const QString& text, TFailureReport report)
+{
+    if (report == TFailureReport::Box)
+        MessageBoxes().ApplicationError(text);
+    else
+        ShowStatus(text);
+}
+
+void TfrmEmail::SetCommandRunning(bool running)
+{
+    for (QToolButton* button : gatedButtons_)
+        button->setEnabled(!running);
+    sendPage_->SetSendEnabled(!running);
+    receivePage_->SetCommandRunning(running);
 }
 
 void TfrmEmail::ShowStatus(const QString& text)
@@ -235,34 +292,52 @@ void TfrmEmail::IdSmtpStatus(const QString& statusText)
 
 void TfrmEmail::bSendClick()
 {
-    commands_.Run([this] {
-        const TBusySpan busy(*this);
-        ComposeMessage(idMessage_,
-                       sendPage_->Composed(setupPage_->AccountName(), setupPage_->AccountEmail()));
-        outgoing_.Send(idMessage_, setupPage_->OutgoingAccount());
-    });
+    commands_.Run([this] { SendComposedMessage(); });
+}
+
+void TfrmEmail::SendComposedMessage()
+{
+    const TMailAccount account = setupPage_->Account();
+    if (account.serverOut.trimmed().isEmpty()) {
+        MessageBoxes().ShowMessage(
+            QStringLiteral("Fill in the outgoing mail server on the Setup tab first."));
+        pageControl1_->setCurrentWidget(setupPage_);
+        return;
+    }
+    const TComposedMail mail = sendPage_->Composed(account.name, account.email);
+    if (mail.to.trimmed().isEmpty()) {
+        MessageBoxes().ShowMessage(QStringLiteral("Fill in the recipient (To) first."));
+        return;
+    }
+    const TBusySpan busy(*this);
+    // The message is the tab's alone: nothing of a message read goes out with it.
+    TIdMessage message;
+    ComposeMessage(message, mail);
+    outgoing_->Send(message, account.Outgoing());
+    ShowStatus(QStringLiteral("Message sent to %1").arg(RecipientAddresses(message)));
+    sendPage_->Clear();
 }
 
 void TfrmEmail::tReplyClick()
 {
-    const QString sender = receivePage_->ShownFrom();
-    if (sender.isEmpty())
+    if (!receivePage_->MessageShown())
         return;
-    sendPage_->StartReply(sender, receivePage_->ShownSubject(), receivePage_->ShownBodyText());
+    sendPage_->StartReply(StartReply(idMessage_, receivePage_->ShownBodyText()));
     pageControl1_->setCurrentWidget(sendPage_);
+}
+
+void TfrmEmail::bReceiveClick()
+{
+    pageControl1_->setCurrentWidget(receivePage_);
+    receivePage_->bReceiveClick();
 }
 
 // clang-format off
 void TfrmEmail::bAddClick() { sendPage_->bAddClick(); }
 void TfrmEmail::bRemoveClick() { sendPage_->bRemoveClick(); }
-void TfrmEmail::Memo1Change() { sendPage_->Memo1Change(); }
-void TfrmEmail::txtSubjectChange() { sendPage_->txtSubjectChange(); }
-void TfrmEmail::txtFromChange() { sendPage_->txtFromChange(); }
-void TfrmEmail::bReceiveClick() { receivePage_->bReceiveClick(); }
 void TfrmEmail::ListMessageHeaders(int count) { receivePage_->ListMessageHeaders(count); }
 void TfrmEmail::lvHeadersClick() { receivePage_->lvHeadersClick(); }
 void TfrmEmail::RetrieveMail() { receivePage_->RetrieveMail(); }
-int TfrmEmail::FindAttachmentIndex(const QString& fileName) const { return receivePage_->FindAttachmentIndex(fileName); }
 void TfrmEmail::lvMessagePartsClick() { receivePage_->lvMessagePartsClick(); }
 void TfrmEmail::tDeleteClick() { receivePage_->tDeleteClick(); }
 // clang-format on

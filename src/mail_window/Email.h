@@ -1,18 +1,19 @@
 #pragma once
 
 #include "mail_window/MailServices.h"
-#include "mail_window/OutgoingServer.h"
 #include "message/IdMessage.h"
 #include "platform/Registry.h"
 #include "platform/WindowDatabase.h"
-#include "protocols/IdPOP3.h"
 #include "protocols/IdSMTP.h"
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QLabel;
 class QStatusBar;
 class QTabWidget;
+class QToolButton;
 
 namespace quietpane {
 
@@ -24,6 +25,8 @@ class TSetupPage;
 struct TfrmEmailSetup {
     QString programFolder;        // folder of Quietpane.mdb and "Attach"; empty: the program file's folder
     Registry* registry = nullptr; // borrowed
+    TIncomingService* incoming = nullptr; // borrowed; null: a POP3 session of the window's own
+    TOutgoingService* outgoing = nullptr; // borrowed; null: an SMTP session of the window's own
 };
 
 // The mail window: one account's settings, composing and sending, and the mailbox. Created
@@ -39,11 +42,13 @@ public:
     const TMailboxState& Mailbox() const { return mailbox_; }
 
     // Opens the session with the outgoing server; the program asks for it once the main
-    // window is on the screen, so that start-up never waits on a mail server.
+    // window is on the screen, so that start-up never waits on a mail server. A failure is
+    // shown in the status bar: the next send tries again and reports its own.
     void ConnectOutgoingServer();
-    // Ends both mail sessions without a word to the servers, so that a command waiting on a
-    // server that never answers fails at once; the program ends its run with it.
-    void DropMailSessions();
+    // The program ends: a mailbox session ends with "QUIT", so that the deletions the user
+    // marked take effect, waiting for them a short while; a command still waiting on a server
+    // is given up, and the SMTP session dropped without a word.
+    void EndMailSessions();
 
     // TMailStatus.
     void ShowStatus(const QString& text) override;
@@ -60,15 +65,11 @@ public:
     void bAddClick();
     void bRemoveClick();
     void bSendClick();
-    void Memo1Change();
-    void txtSubjectChange();
-    void txtFromChange();
     void tReplyClick();
     void bReceiveClick();
     void ListMessageHeaders(int count);
     void lvHeadersClick();
     void RetrieveMail();
-    int FindAttachmentIndex(const QString& fileName) const;
     void lvMessagePartsClick();
     void tDeleteClick();
     void tDisconnectClick();
@@ -82,10 +83,13 @@ protected:
 private:
     void FormCreate();
     void FormClose();
-    // Ends the running mail command with its cancel error and closes its session.
+    void SendComposedMessage();
+    // Ends the running mail command without an error report and closes its session.
     void CancelMailCommand();
     void BuildToolBar();
     void BuildStatusBar();
+    void ReportFailure(const QString& text, TFailureReport report);
+    void SetCommandRunning(bool running);
 
     TfrmEmailSetup setup_;
     TWindowDatabase database_;
@@ -97,17 +101,20 @@ private:
     QString statusSimpleText_;
 
     // Components, owned for the window's whole life.
-    TIdMessage idMessage_;
+    TIdMessage idMessage_; // the message received and shown
     TIdSMTP idSmtp_;
-    TIdPOP3 idPOP3_;
+    std::unique_ptr<TIncomingService> ownIncoming_;
+    std::unique_ptr<TOutgoingService> ownOutgoing_;
+    TIncomingService* incoming_;
+    TOutgoingService* outgoing_;
     TMailCommandGate commands_;
-    TOutgoingServer outgoing_{idSmtp_};
 
     // Controls, owned by the window's widget tree.
     QTabWidget* pageControl1_ = nullptr;
     TSetupPage* setupPage_ = nullptr;
     TSendPage* sendPage_ = nullptr;
     TReceivePage* receivePage_ = nullptr;
+    QList<QToolButton*> gatedButtons_; // the commands a running command would ignore
     QStatusBar* statusBar1_ = nullptr;
     QLabel* statusPanels_[2] = {nullptr, nullptr};
 };

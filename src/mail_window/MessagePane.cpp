@@ -46,14 +46,16 @@ TMessagePane::TMessagePane(QWidget* parent) : QFrame(parent)
     QPalette colours = palette();
     colours.setColor(QPalette::Window, kPaneColour);
     setPalette(colours);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Wider than a small window with its attachment list shown: it is cut, the window keeps its size.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     auto* row = new QHBoxLayout(this);
     values_ = new QGridLayout;
     values_->setHorizontalSpacing(8);
     values_->setVerticalSpacing(2);
-    row->addLayout(values_);
-    row->addStretch(1);
+    // Room to spare goes to the values on the left, up to their width.
+    row->addLayout(values_, 1);
+    values_->setColumnStretch(1, 1);
 
     from_ = AddValue("From", "From", 0, 0, true);
     recipients_ = AddValue("To", "Recipients", 1, 0, true);
@@ -72,7 +74,11 @@ TMessagePane::TMessagePane(QWidget* parent) : QFrame(parent)
     lvMessageParts_->setRootIsDecorated(false);
     lvMessageParts_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvMessageParts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvMessageParts_->setFixedSize(2 * kPartColumnWidth + 2 * lvMessageParts_->frameWidth(), kPartListHeight);
+    // In a window too narrow for the whole pane, the list and the values on the left give up
+    // room instead of pushing the window wider or drawing over each other.
+    lvMessageParts_->setFixedHeight(kPartListHeight);
+    lvMessageParts_->setMinimumWidth(kPartColumnWidth);
+    lvMessageParts_->setMaximumWidth(2 * kPartColumnWidth + 2 * lvMessageParts_->frameWidth());
     lvMessageParts_->setAutoFillBackground(true);
     lvMessageParts_->hide();
     row->addWidget(lvMessageParts_);
@@ -90,8 +96,10 @@ QLabel* TMessagePane::AddValue(const char* caption, const char* objectName, int 
     value->setObjectName(QLatin1String(objectName));
     value->setStyleSheet(QStringLiteral("color: maroon;"));
     value->setTextFormat(Qt::PlainText);
-    if (fixedWidth)
-        value->setFixedWidth(kLeftValueWidth);
+    if (fixedWidth) {
+        value->setMaximumWidth(kLeftValueWidth);
+        value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
     values_->addWidget(title, row, column);
     values_->addWidget(value, row, column + 1);
     return value;
@@ -113,16 +121,6 @@ void TMessagePane::Fill(const TIdMessage& message)
     priority_->setText(QString::number(static_cast<int>(message.Priority) + 1));
     receipt_->setText(FromLibraryText(message.ReceiptRecipient.Text()));
     organization_->setText(FromLibraryText(message.Organization));
-}
-
-QString TMessagePane::From() const
-{
-    return from_->text();
-}
-
-QString TMessagePane::Subject() const
-{
-    return subject_->text();
 }
 
 } // namespace quietpane

@@ -29,8 +29,6 @@ public:
     void Fill(const TIdMessage& message);
 
     QTreeWidget* Attachments() const { return lvMessageParts_; }
-    QString From() const;
-    QString Subject() const;
 
 private:
     QLabel* AddValue(const char* caption, const char* objectName, int row, int column, bool fixedWidth);

@@ -1,7 +1,9 @@
 #include "mail_window/OutgoingMail.h"
 
+#include "mail_window/ReceivedText.h"
 #include "message/IdCoderText.h"
 #include "message/IdMessage.h"
+#include "message/IdMessageContent.h"
 
 #include <algorithm>
 #include <string>
@@ -66,6 +68,8 @@ void ComposeMessage(TIdMessage& message, const TComposedMail& mail)
     message.Subject = mail.subject.toStdString();
     const std::vector<std::string> lines = EditorLines(mail.body);
     message.CCList.SetAddressListText(mail.cc.toStdString());
+    message.References = mail.references.toStdString();
+    message.ExtraHeaders.SetHeader("In-Reply-To", mail.inReplyTo.toStdString());
     if (PlainAscii(lines)) {
         message.Body = lines;
     } else if (mail.attachments.isEmpty()) {
@@ -82,6 +86,16 @@ void ComposeMessage(TIdMessage& message, const TComposedMail& mail)
     }
     for (const QString& path : mail.attachments)
         message.Parts.AddAttachment(path.toStdString());
+}
+
+TReplyDraft StartReply(const TIdMessage& received, const QString& shownText)
+{
+    const QString identifier = FromLibraryText(received.MessageIdentifier);
+    const QString references = FromLibraryText(received.References).trimmed();
+    return {FromLibraryText(QuotedAddressText(received.From)),
+            ReplySubject(FromLibraryText(received.Subject)),
+            QStringLiteral("\n\n") + QuoteForReply(shownText), identifier,
+            (references + QLatin1Char(' ') + identifier).trimmed()};
 }
 
 QString ReplySubject(const QString& subject)

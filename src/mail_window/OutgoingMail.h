@@ -19,7 +19,22 @@ struct TComposedMail {
     QString subject;
     QString body;            // lines separated by "\n"
     QStringList attachments; // full paths, in list order
+    QString inReplyTo;       // the message answered, by its Message-ID; empty for a new one
+    QString references;      // the thread up to the message answered
 };
+
+// A reply as the Send Email tab starts it.
+struct TReplyDraft {
+    QString to;
+    QString subject;
+    QString body;
+    QString inReplyTo;
+    QString references;
+};
+
+// The answer to a received message whose text the reader sees as shownText: to its sender, under
+// one "Re: ", with the text quoted below an empty line to write in, in the message's thread.
+TReplyDraft StartReply(const TIdMessage& received, const QString& shownText);
 
 // The lines of an editor's text as the message holds them (UTF-8): an empty text has none,
 // and a final line end opens no further line.

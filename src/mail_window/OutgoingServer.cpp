@@ -11,6 +11,7 @@ void TOutgoingServer::Apply(const TServerAccount& account)
     smtp_.Host = account.host.toStdString();
     smtp_.Port = StrToInt(account.port);
     smtp_.UserId = account.userId.toStdString();
+    smtp_.AllowUnencrypted = account.allowPlain;
     // The "Type" column is not consulted: a password alone asks for LOGIN authentication.
     if (account.password.isEmpty()) {
         smtp_.Password.clear();

@@ -2,15 +2,12 @@
 
 #include "mail_window/AttachmentFiles.h"
 #include "mail_window/MessagePane.h"
-#include "mail_window/PasswordScrambling.h"
 #include "mail_window/ReceivedText.h"
 #include "mail_window/StatusPanel.h"
 #include "message/IdMessage.h"
+#include "message/IdMessageContent.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageBoxes.h"
-#include "platform/NumberText.h"
-#include "protocols/IdMessageClient.h"
-#include "protocols/IdPOP3.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -28,21 +25,10 @@ namespace {
 
 constexpr int kHeaderListMaxHeight = 120;
 constexpr int kMessageNumberRole = Qt::UserRole;
-constexpr int kQuitReplyTimeoutMs = 30000;
+constexpr int kPartIndexRole = Qt::UserRole;
+constexpr int kPartNameRole = Qt::UserRole + 1;
 
 enum THeaderColumn { kSubjectColumn, kFromColumn, kDateColumn, kSizeColumn };
-
-// Runs an action when the scope ends, however it ends.
-template <typename Action> class TScopeExit {
-public:
-    explicit TScopeExit(Action action) : action_(std::move(action)) {}
-    ~TScopeExit() { action_(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    Action action_;
-};
 
 // Markup shown here loads nothing it names: a remote image or style sheet would tell the sender
 // that the mail was read, a local one would show the user's own files inside a stranger's mail.
@@ -53,22 +39,6 @@ public:
 protected:
     QVariant loadResource(int, const QUrl&) override { return {}; }
 };
-
-// Ends a session before the next one counts the mailbox. The server carries out the session's
-// deletions when it reads "Quit" and answers once they are done: without waiting for that
-// answer, the new session may still count and number the deleted messages.
-void QuitAndAwaitDeletions(TIdPOP3& pop3)
-{
-    const TScopeExit drop([&pop3] { pop3.DropConnection(); });
-    pop3.WriteLine("Quit");
-    try {
-        pop3.ReadLine({}, kQuitReplyTimeoutMs);
-    } catch (const EIdCommandCancelled&) {
-        throw; // the user gave up the whole check
-    } catch (const EIdException&) {
-        // The server closing without an answer ends the session just as well.
-    }
-}
 
 // Visits the list's selected rows in list order.
 template <typename Visit> void ForEachSelectedRow(const QTreeWidget& list, Visit&& visit)
@@ -82,8 +52,11 @@ template <typename Visit> void ForEachSelectedRow(const QTreeWidget& list, Visit
 
 } // namespace
 
-TReceivePage::TReceivePage(const TReceivePageServices& services, QWidget* parent)
-    : QWidget(parent), services_(services)
+TReceivePage::TReceivePage(const TMailServices& services, TIdMessage& received, TMailboxState& mailbox,
+                           std::function<TMailAccount()> account, std::function<QString()> attachmentFolder,
+                           QWidget* parent)
+    : QWidget(parent), services_(services), received_(received), mailbox_(mailbox),
+      account_(std::move(account)), attachmentFolder_(std::move(attachmentFolder))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -149,31 +122,35 @@ void TReceivePage::bReceiveClick()
 void TReceivePage::CheckMail()
 {
     TMailStatus& status = *services_.status;
-    TIdPOP3& pop3 = *services_.pop3;
+    const TMailAccount account = account_();
+    if (account.serverIn.trimmed().isEmpty()) {
+        MessageBoxes().ShowMessage(
+            QStringLiteral("Fill in the incoming mail server on the Setup tab first."));
+        if (OnSetupNeeded)
+            OnSetupNeeded();
+        return;
+    }
     const TBusySpan busy(status);
+    // The rows and the message shown belong to the session that ends now.
+    ForgetShownMessage();
+    lvHeaders_->clear();
     lvMessageParts_->hide();
     status.ShowStatus(QStringLiteral("Connecting...."));
-    if (pop3.Connected())
-        QuitAndAwaitDeletions(pop3);
-    const TServerAccount account = services_.account();
-    pop3.Host = account.host.toStdString();
-    pop3.Port = StrToInt(account.port);
-    pop3.UserId = account.userId.toStdString();
-    pop3.Password = ScramblePassword(account.password).toStdString();
-    pop3.Connect();
-    TMailboxState& mailbox = *services_.mailbox;
-    mailbox.MessageCount = pop3.CountMessages();
-    mailbox.MailboxSizeK = pop3.MailboxSize() / 1024;
-    if (mailbox.MessageCount <= 0)
+    const TMailboxCount count = services_.incoming->Check(account.Incoming());
+    mailbox_.MessageCount = count.messages;
+    mailbox_.MailboxSizeK = count.bytes / 1024;
+    if (count.messages <= 0) {
         status.ShowStatus(QStringLiteral("No messages on server"));
-    else
-        ListMessageHeaders(mailbox.MessageCount);
+        return;
+    }
+    ListMessageHeaders(count.messages);
+    status.ShowStatus(count.messages == 1 ? QStringLiteral("1 message on server")
+                                          : QStringLiteral("%1 messages on server").arg(count.messages));
 }
 
 void TReceivePage::ListMessageHeaders(int count)
 {
     TMailStatus& status = *services_.status;
-    const QString previousSizeText = status.StatusText(1);
     lvHeaders_->clear();
     const auto showProgress = [&status, count](int number) {
         status.ShowStatus(QStringLiteral("Messsage %1 of %2").arg(number).arg(count));
@@ -181,18 +158,16 @@ void TReceivePage::ListMessageHeaders(int count)
     };
     showProgress(1);
     // The rows come as the headers arrive; a failure keeps those listed so far.
-    services_.pop3->FetchHeaders(1, count, *services_.message,
-                                 [&](int number, TIdMessage& message, int size) {
-                                     auto* row = new QTreeWidgetItem(lvHeaders_);
-                                     row->setText(kSubjectColumn, FromLibraryText(message.Subject));
-                                     row->setText(kFromColumn, FromLibraryText(message.From.Text()));
-                                     row->setText(kDateColumn, ListDateText(message.Date));
-                                     row->setText(kSizeColumn, QString::number(size));
-                                     row->setData(kSubjectColumn, kMessageNumberRole, number);
-                                     if (number < count)
-                                         showProgress(number + 1);
-                                 });
-    status.ShowStatus(previousSizeText);
+    services_.incoming->ListHeaders(count, [&](int number, const TIdMessage& header, int size) {
+        auto* row = new QTreeWidgetItem(lvHeaders_);
+        row->setText(kSubjectColumn, FromLibraryText(header.Subject));
+        row->setText(kFromColumn, FromLibraryText(header.From.Text()));
+        row->setText(kDateColumn, ListDateText(header.Date));
+        row->setText(kSizeColumn, QString::number(size));
+        row->setData(kSubjectColumn, kMessageNumberRole, number);
+        if (number < count)
+            showProgress(number + 1);
+    });
 }
 
 // ---------------------------------------------------------------- one message
@@ -207,10 +182,20 @@ void TReceivePage::RetrieveMail()
     services_.commands->Run([this] { ShowRetrievedMessage(); });
 }
 
+void TReceivePage::ForgetShownMessage()
+{
+    received_.Clear();
+    received_.MessageIdentifier.clear(); // a reply must never answer an earlier message
+    memo2_->clear();
+    lvMessageParts_->clear();
+    messagePane_->ClearValues();
+    shownNumber_ = 0;
+    shownSubject_.clear();
+}
+
 void TReceivePage::ShowRetrievedMessage()
 {
     TMailStatus& status = *services_.status;
-    TIdMessage& message = *services_.message;
     const QString sizeText = status.StatusText(1);
     QTreeWidgetItem* row = FirstSelectedHeader();
     if (row == nullptr)
@@ -218,50 +203,42 @@ void TReceivePage::ShowRetrievedMessage()
     const QString subject = row->text(kSubjectColumn);
     const int number = row->data(kSubjectColumn, kMessageNumberRole).toInt();
     const TBusySpan busy(status);
-    message.Clear();
-    memo2_->clear();
-    lvMessageParts_->clear();
-    messagePane_->ClearValues();
+    ForgetShownMessage();
     status.ShowStatus(QStringLiteral("Retrieving message \"%1\"").arg(subject));
-    services_.pop3->FetchMessage(number, message);
+    services_.incoming->Fetch(number, received_);
+    shownNumber_ = number;
+    shownSubject_ = subject;
     status.SetStatusText(0, subject);
-    messagePane_->Fill(message);
-    status.ShowStatus(QStringLiteral("Decoding attachments (%1)").arg(message.Parts.Count()));
+    messagePane_->Fill(received_);
+    status.ShowStatus(QStringLiteral("Decoding attachments (%1)").arg(received_.Parts.Count()));
     ShowParts();
+    for (int index = 0; index < received_.Parts.Count(); ++index) {
+        const std::string& failure = received_.Parts.Items(index).DecodeFailure;
+        if (!failure.empty()) {
+            status.ShowStatus(QStringLiteral("A part of this message could not be decoded: %1")
+                                  .arg(FromLibraryText(failure)));
+            return;
+        }
+    }
     status.ShowStatus(sizeText);
 }
 
 void TReceivePage::ShowParts()
 {
-    const TIdMessage& message = *services_.message;
-    for (int index = 0; index < message.Parts.Count(); ++index) {
-        const auto* attachment = dynamic_cast<const TIdAttachment*>(&message.Parts.Items(index));
-        if (attachment == nullptr)
-            continue;
+    for (const TIdListedAttachment& attachment : ListedAttachments(received_)) {
         lvMessageParts_->show();
         auto* row = new QTreeWidgetItem(lvMessageParts_);
-        row->setText(0, FromLibraryText(attachment->FileName));
-        row->setText(1, FromLibraryText(attachment->ContentType()));
+        const QString name = FromLibraryText(attachment.name);
+        row->setText(0, attachment.undecodable ? name + QStringLiteral(" (could not be decoded)") : name);
+        row->setText(1, FromLibraryText(attachment.contentType));
+        row->setData(0, kPartIndexRole, attachment.index);
+        row->setData(0, kPartNameRole, name);
     }
-    const TShownBody body = ChooseShownBody(message);
+    const TShownBody body = ChooseShownBody(received_);
     if (body.html)
         memo2_->setHtml(body.text);
     else
         memo2_->setPlainText(body.text);
-}
-
-int TReceivePage::FindAttachmentIndex(const QString& fileName) const
-{
-    const TIdMessage& message = *services_.message;
-    const std::string wanted = fileName.toStdString();
-    for (int index = 0; index < message.Parts.Count(); ++index) {
-        const auto* attachment = dynamic_cast<const TIdAttachment*>(&message.Parts.Items(index));
-        // Compared as shown, so that a name that is not valid UTF-8 still finds its part.
-        if (attachment != nullptr &&
-            SameTextNoCase(FromLibraryText(attachment->FileName).toStdString(), wanted))
-            return index;
-    }
-    return -1;
 }
 
 void TReceivePage::lvMessagePartsClick()
@@ -273,13 +250,12 @@ void TReceivePage::SaveSelectedAttachments()
 {
     QString lastSaved;
     ForEachSelectedRow(*lvMessageParts_, [&](QTreeWidgetItem* row) {
-        const int index = FindAttachmentIndex(row->text(0));
-        if (index < 0)
-            return;
-        const auto& attachment = static_cast<const TIdAttachment&>(services_.message->Parts.Items(index));
+        const auto& attachment =
+            dynamic_cast<const TIdAttachment&>(received_.Parts.Items(row->data(0, kPartIndexRole).toInt()));
         // The sender chose the name: only its safe base name goes below the attachment folder.
         const QString proposed =
-            services_.attachmentFolder() + FromLibraryText(SafeAttachmentFileName(attachment.FileName));
+            attachmentFolder_() +
+            FromLibraryText(SafeAttachmentFileName(row->data(0, kPartNameRole).toString().toStdString()));
         const QString chosen = Dialogs().SaveFileName(this, proposed, QString(), true);
         if (chosen.isEmpty())
             return;
@@ -303,19 +279,27 @@ void TReceivePage::SaveSelectedAttachments()
 
 void TReceivePage::tDeleteClick()
 {
-    services_.commands->Run([this] { DeleteSelectedMessage(); });
+    services_.commands->Run([this] { DeleteShownMessage(); });
 }
 
-void TReceivePage::DeleteSelectedMessage()
+void TReceivePage::DeleteShownMessage()
 {
-    QTreeWidgetItem* row = FirstSelectedHeader();
-    if (row == nullptr) {
+    if (shownNumber_ == 0) {
         MessageBoxes().ShowMessage(QStringLiteral("There is no message selected to be deleted"));
         return;
     }
     const TBusySpan busy(*services_.status);
-    services_.pop3->DeleteMessage(row->data(kSubjectColumn, kMessageNumberRole).toInt());
-    delete row;
+    services_.incoming->MarkDeleted(shownNumber_);
+    for (int index = 0; index < lvHeaders_->topLevelItemCount(); ++index) {
+        QTreeWidgetItem* row = lvHeaders_->topLevelItem(index);
+        if (row->data(kSubjectColumn, kMessageNumberRole).toInt() == shownNumber_) {
+            delete row;
+            break;
+        }
+    }
+    const QString subject = shownSubject_;
+    ForgetShownMessage();
+    services_.status->ShowStatus(QStringLiteral("Message \"%1\" marked for deletion").arg(subject));
 }
 
 void TReceivePage::tDisconnectClick()
@@ -325,19 +309,24 @@ void TReceivePage::tDisconnectClick()
 
 void TReceivePage::EndSession()
 {
-    TIdPOP3& pop3 = *services_.pop3;
-    if (!pop3.Connected())
+    TIncomingService& incoming = *services_.incoming;
+    if (!incoming.SessionOpen())
         return;
-    try {
-        pop3.ResetDeletions();
-    } catch (const std::exception&) {
+    // The rows address messages of the session that ends.
+    ForgetShownMessage();
+    lvHeaders_->clear();
+    if (!incoming.EndUndoingDeletions())
         services_.status->ShowStatus(QStringLiteral("Your POP server doesn't have Reset feature"));
-    }
-    pop3.Disconnect();
     services_.status->ShowConnectionState(false);
 }
 
-// ---------------------------------------------------------------- helpers and Reply's view
+void TReceivePage::SetCommandRunning(bool running)
+{
+    lvHeaders_->setEnabled(!running);
+    lvMessageParts_->setEnabled(!running);
+}
+
+// ---------------------------------------------------------------- helpers
 
 QTreeWidgetItem* TReceivePage::FirstSelectedHeader() const
 {
@@ -347,16 +336,6 @@ QTreeWidgetItem* TReceivePage::FirstSelectedHeader() const
             first = row;
     });
     return first;
-}
-
-QString TReceivePage::ShownFrom() const
-{
-    return messagePane_->From();
-}
-
-QString TReceivePage::ShownSubject() const
-{
-    return messagePane_->Subject();
 }
 
 QString TReceivePage::ShownBodyText() const

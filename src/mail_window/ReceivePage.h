@@ -5,53 +5,45 @@
 #include <QWidget>
 
 #include <functional>
-#include <string>
-#include <vector>
 
-class QLabel;
 class QPushButton;
 class QStatusBar;
 class QTextEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TIdMessage;
-class TIdPOP3;
 
 namespace quietpane {
 
 class TMessagePane;
-
-// What the receive page borrows from the mail window.
-struct TReceivePageServices {
-    TIdPOP3* pop3 = nullptr;
-    TIdMessage* message = nullptr; // the window's one message object
-    TMailStatus* status = nullptr;
-    TMailboxState* mailbox = nullptr;
-    TMailCommandGate* commands = nullptr;
-    std::function<TServerAccount()> account;
-    std::function<QString()> attachmentFolder; // ends in "/"
-};
 
 // The "Receive Email" tab: the header list, the message pane with its attachment list, and the
 // body box, with the commands that check, read, save, delete and disconnect. The mail window's
 // handlers of the same names forward here.
 class TReceivePage final : public QWidget {
 public:
-    TReceivePage(const TReceivePageServices& services, QWidget* parent = nullptr);
+    // received is the window's message object: the message shown.
+    TReceivePage(const TMailServices& services, TIdMessage& received, TMailboxState& mailbox,
+                 std::function<TMailAccount()> account, std::function<QString()> attachmentFolder,
+                 QWidget* parent = nullptr);
     ~TReceivePage() override;
+
+    // Check Mail found no incoming server to ask: the Setup tab is to be shown.
+    std::function<void()> OnSetupNeeded;
 
     void bReceiveClick();
     void ListMessageHeaders(int count);
     void lvHeadersClick();
     void RetrieveMail();
-    int FindAttachmentIndex(const QString& fileName) const;
     void lvMessagePartsClick();
     void tDeleteClick();
     void tDisconnectClick();
+    // While a command runs, the lists take no clicks or keys: the message shown stays the one
+    // the next command acts on.
+    void SetCommandRunning(bool running);
 
-    // What Reply quotes: the shown sender, subject and body text; empty before any message.
-    QString ShownFrom() const;
-    QString ShownSubject() const;
+    // What Reply answers: whether a message is shown, and its text as shown.
+    bool MessageShown() const { return shownNumber_ != 0; }
     QString ShownBodyText() const;
 
 private:
@@ -60,12 +52,19 @@ private:
     void ShowRetrievedMessage();
     void ShowParts();
     void SaveSelectedAttachments();
-    void DeleteSelectedMessage();
+    void DeleteShownMessage();
     void EndSession();
+    void ForgetShownMessage();
     // The first selected row in list order; null when none is selected.
     QTreeWidgetItem* FirstSelectedHeader() const;
 
-    TReceivePageServices services_;
+    TMailServices services_;
+    TIdMessage& received_;
+    TMailboxState& mailbox_;
+    std::function<TMailAccount()> account_;
+    std::function<QString()> attachmentFolder_; // ends in "/"
+    int shownNumber_ = 0;                       // the message shown, by its number; 0 for none
+    QString shownSubject_;
     QTreeWidget* lvHeaders_;
     QStatusBar* statusBar2_;
     QPushButton* bReceive_;

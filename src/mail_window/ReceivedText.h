@@ -9,7 +9,8 @@ class TIdText;
 
 namespace quietpane {
 
-// Text of the mail library (the system's code page, UTF-8 here) as Qt text.
+// Text of the mail library as Qt text: UTF-8 when the bytes are valid UTF-8, else ISO-8859-1, as
+// with a body that names no charset (a header value may carry raw 8-bit bytes).
 QString FromLibraryText(const std::string& text);
 
 // What the body box shows of a received message.
@@ -18,8 +19,7 @@ struct TShownBody {
     bool html = false; // text is markup to show formatted, never as source
 };
 
-// The plain-text alternative when the message has one (the last, as with several texts), else an
-// HTML text shown formatted, else the last text part of any kind; empty with no text part.
+// The message's main text (MainTextPart) decoded; empty with no text part.
 TShownBody ChooseShownBody(const TIdMessage& message);
 
 // The part's bytes converted from the charset its Content-Type names (the message's, for the

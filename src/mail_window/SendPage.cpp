@@ -1,6 +1,5 @@
 #include "mail_window/SendPage.h"
 
-#include "message/IdMessage.h"
 #include "platform/Dialogs.h"
 
 #include <QFormLayout>
@@ -32,11 +31,10 @@ QPushButton* NamedButton(const char* objectName, const QString& caption, QWidget
 
 } // namespace
 
-TSendPage::TSendPage(TIdMessage& message, QWidget* parent)
-    : QWidget(parent), message_(message), txtFrom_(NamedBox("txtFrom", this)),
-      txtReceipient_(NamedBox("txtReceipient", this)), txtCC_(NamedBox("txtCC", this)),
-      listBox_(new QListWidget(this)), txtSubject_(NamedBox("txtSubject", this)),
-      memo1_(new QPlainTextEdit(this))
+TSendPage::TSendPage(QWidget* parent)
+    : QWidget(parent), txtFrom_(NamedBox("txtFrom", this)), txtReceipient_(NamedBox("txtReceipient", this)),
+      txtCC_(NamedBox("txtCC", this)), listBox_(new QListWidget(this)),
+      txtSubject_(NamedBox("txtSubject", this)), memo1_(new QPlainTextEdit(this))
 {
     listBox_->setObjectName(QStringLiteral("ListBox"));
     listBox_->setFixedHeight(60);
@@ -63,21 +61,18 @@ TSendPage::TSendPage(TIdMessage& message, QWidget* parent)
     attachmentButtons->addStretch(1);
     fields->addLayout(attachmentButtons, 3, 2);
     addRow(4, QStringLiteral("Subject: "), txtSubject_);
-    QPushButton* bSend = NamedButton("bSend", QStringLiteral("Send"), this);
-    fields->addWidget(bSend, 4, 2);
+    bSend_ = NamedButton("bSend", QStringLiteral("Send"), this);
+    fields->addWidget(bSend_, 4, 2);
     fields->setColumnStretch(1, 1);
     page->addLayout(fields);
     page->addWidget(memo1_, 1);
 
     connect(bAdd, &QPushButton::clicked, this, &TSendPage::bAddClick);
     connect(bRemove, &QPushButton::clicked, this, &TSendPage::bRemoveClick);
-    connect(bSend, &QPushButton::clicked, this, [this] {
+    connect(bSend_, &QPushButton::clicked, this, [this] {
         if (OnSendClick)
             OnSendClick();
     });
-    connect(memo1_, &QPlainTextEdit::textChanged, this, &TSendPage::Memo1Change);
-    connect(txtSubject_, &QLineEdit::textChanged, this, &TSendPage::txtSubjectChange);
-    connect(txtFrom_, &QLineEdit::textChanged, this, &TSendPage::txtFromChange);
 }
 
 void TSendPage::SetFrom(const QString& text)
@@ -90,56 +85,48 @@ TComposedMail TSendPage::Composed(const QString& accountName, const QString& acc
     QStringList attachments;
     for (int row = 0; row < listBox_->count(); ++row)
         attachments.append(listBox_->item(row)->text());
-    return {accountName,           accountEmail, txtReceipient_->text(), txtCC_->text(), txtSubject_->text(),
-            memo1_->toPlainText(), attachments};
+    return {accountName,    accountEmail,        txtReceipient_->text(),
+            txtCC_->text(), txtSubject_->text(), memo1_->toPlainText(),
+            attachments,    inReplyTo_,          references_};
 }
 
-void TSendPage::StartReply(const QString& sender, const QString& subject, const QString& text)
+void TSendPage::StartReply(const TReplyDraft& draft)
 {
-    txtReceipient_->setText(sender);
-    txtSubject_->setText(ReplySubject(subject));
-    memo1_->setPlainText(QStringLiteral("\n\n") + QuoteForReply(text));
+    Clear();
+    txtReceipient_->setText(draft.to);
+    txtSubject_->setText(draft.subject);
+    memo1_->setPlainText(draft.body);
+    inReplyTo_ = draft.inReplyTo;
+    references_ = draft.references;
+}
+
+void TSendPage::Clear()
+{
+    for (QLineEdit* box : {txtReceipient_, txtCC_, txtSubject_})
+        box->clear();
+    listBox_->clear();
+    memo1_->clear();
+    inReplyTo_.clear();
+    references_.clear();
+}
+
+void TSendPage::SetSendEnabled(bool enabled)
+{
+    bSend_->setEnabled(enabled);
 }
 
 void TSendPage::bAddClick()
 {
     const QString path = Dialogs().OpenFileName(this);
-    if (path.isEmpty())
-        return;
-    listBox_->addItem(path);
-    // The file is read when the message is written.
-    message_.Parts.AddAttachment(path.toStdString());
+    if (!path.isEmpty())
+        listBox_->addItem(path); // the file is read when the message is written
 }
 
 void TSendPage::bRemoveClick()
 {
     QListWidgetItem* entry = listBox_->currentItem();
-    if (!entry || !entry->isSelected())
-        return;
-    const std::string path = entry->text().toStdString();
-    delete entry;
-    for (int index = 0; index < message_.Parts.Count(); ++index) {
-        auto* attachment = dynamic_cast<TIdAttachment*>(&message_.Parts.Items(index));
-        if (attachment && attachment->FileName == path) {
-            message_.Parts.Delete(index);
-            return;
-        }
-    }
-}
-
-void TSendPage::Memo1Change()
-{
-    message_.Body = EditorLines(memo1_->toPlainText());
-}
-
-void TSendPage::txtSubjectChange()
-{
-    message_.Subject = txtSubject_->text().toStdString();
-}
-
-void TSendPage::txtFromChange()
-{
-    message_.From.Address = txtFrom_->text().toStdString();
+    if (entry && entry->isSelected())
+        delete entry;
 }
 
 } // namespace quietpane

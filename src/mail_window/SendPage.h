@@ -9,15 +9,15 @@
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
-class TIdMessage;
+class QPushButton;
 
 namespace quietpane {
 
 // The "Send Email" tab: sender, recipients, attachment list, subject and body, with "Add",
-// "Delete" and "Send". The boxes write through to the window's message object as they change.
+// "Delete" and "Send". The message is made from the tab when it is sent.
 class TSendPage final : public QWidget {
 public:
-    TSendPage(TIdMessage& message, QWidget* parent = nullptr);
+    explicit TSendPage(QWidget* parent = nullptr);
 
     // "Send" was clicked.
     std::function<void()> OnSendClick;
@@ -25,23 +25,26 @@ public:
     void SetFrom(const QString& text);
     // The mail as the tab shows it, from the account's name and address.
     TComposedMail Composed(const QString& accountName, const QString& accountEmail) const;
-    // An answer to the sender: the quoted text below an empty line to write in.
-    void StartReply(const QString& sender, const QString& subject, const QString& text);
+    // Starts the reply afresh: nothing of an earlier message stays (copies, attachments).
+    void StartReply(const TReplyDraft& draft);
+    // Empties everything but the sender, for the next message.
+    void Clear();
+    // Send is refused while another mail command runs.
+    void SetSendEnabled(bool enabled);
 
     void bAddClick();
     void bRemoveClick();
-    void Memo1Change();
-    void txtSubjectChange();
-    void txtFromChange();
 
 private:
-    TIdMessage& message_;
+    QString inReplyTo_;
+    QString references_;
     QLineEdit* txtFrom_;
     QLineEdit* txtReceipient_;
     QLineEdit* txtCC_;
     QListWidget* listBox_;
     QLineEdit* txtSubject_;
     QPlainTextEdit* memo1_;
+    QPushButton* bSend_;
 };
 
 } // namespace quietpane

@@ -1,49 +1,35 @@
 #include "mail_window/SetupPage.h"
 
-#include "mail_window/PasswordScrambling.h"
-#include "platform/SettingsDatabase.h"
-#include "platform/WindowDatabase.h"
-
+#include <QCheckBox>
 #include <QComboBox>
-#include <QDataWidgetMapper>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlTableModel>
 #include <QVBoxLayout>
 
 namespace quietpane {
 
-namespace {
-
-const QString kAccountTable = QStringLiteral("Email");
-const QString kTypeColumn = QStringLiteral("Type");
-
-} // namespace
-
-QLineEdit* TSetupPage::AddBox(const char* objectName, const char* column)
+QLineEdit* TSetupPage::AddBox(const char* objectName)
 {
     auto* box = new QLineEdit(this);
     box->setObjectName(QLatin1String(objectName));
-    box->setReadOnly(true); // until the table is open
-    boxColumns_.append({box, QLatin1String(column)});
+    boxes_.append(box);
     return box;
 }
 
 TSetupPage::TSetupPage(QWidget* parent)
-    : QWidget(parent), txtServerOut_(AddBox("txtServerOut", "ServerOut")),
-      txtPortOut_(AddBox("txtPortOut", "PortOut")), cbType_(new QComboBox(this)),
-      txtUserID_(AddBox("txtUserID", "UserID")), txtPassword_(AddBox("txtPassword", "Password")),
-      txtName_(AddBox("txtName", "Name")), txtEmail_(AddBox("txtEmail", "Email")),
-      txtServerIn_(AddBox("txtServerIn", "ServerIn")), txtPortIn_(AddBox("txtPortIn", "PortIn"))
+    : QWidget(parent), txtServerOut_(AddBox("txtServerOut")), txtPortOut_(AddBox("txtPortOut")),
+      cbType_(new QComboBox(this)), txtUserID_(AddBox("txtUserID")), txtPassword_(AddBox("txtPassword")),
+      txtName_(AddBox("txtName")), txtEmail_(AddBox("txtEmail")), txtServerIn_(AddBox("txtServerIn")),
+      txtPortIn_(AddBox("txtPortIn")),
+      cbAllowPlain_(new QCheckBox(QStringLiteral("Allow unencrypted connection"), this))
 {
     cbType_->setObjectName(QStringLiteral("cbType"));
     cbType_->addItems({QStringLiteral("None"), QStringLiteral("Simple login")});
-    cbType_->setEnabled(false);
+    cbAllowPlain_->setObjectName(QStringLiteral("cbAllowPlain"));
     txtPassword_->setEchoMode(QLineEdit::Password);
-    connect(txtPassword_, &QLineEdit::textEdited, this, [this] { passwordTyped_ = true; });
     for (QLineEdit* port : {txtPortOut_, txtPortIn_})
         port->setMaximumWidth(60);
 
@@ -79,89 +65,52 @@ TSetupPage::TSetupPage(QWidget* parent)
               {"Email:", txtEmail_},
               {"Incoming Mail Server (POP3)", txtServerIn_},
               {"Port In:", txtPortIn_}});
+    page->addWidget(cbAllowPlain_);
     page->addStretch(1);
+
+    // Tab follows the boxes top to bottom; Update, which stores them, comes last.
+    QList<QWidget*> order{txtServerOut_, txtPortOut_,  cbType_,    txtUserID_,    txtPassword_, txtName_,
+                          txtEmail_,     txtServerIn_, txtPortIn_, cbAllowPlain_, bUpdate};
+    for (qsizetype index = 1; index < order.size(); ++index)
+        setTabOrder(order[index - 1], order[index]);
+    SetEditable(false);
 }
 
-void TSetupPage::ActivateTable(const TWindowDatabase& database)
+void TSetupPage::SetEditable(bool editable)
 {
-    table_ = database.OpenTable(kAccountTable, QSqlTableModel::OnManualSubmit);
-    binding_ = new QDataWidgetMapper(this);
-    binding_->setModel(table_.get());
-    binding_->setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
-    for (const auto& [box, column] : boxColumns_) {
-        binding_->addMapping(box, table_->fieldIndex(column));
-        box->setReadOnly(false);
-    }
-    binding_->addMapping(cbType_, table_->fieldIndex(kTypeColumn), "currentText");
-    cbType_->setEnabled(true);
-    ShowStoredRow();
+    for (QLineEdit* box : boxes_)
+        box->setReadOnly(!editable);
+    cbType_->setEnabled(editable);
+    cbAllowPlain_->setEnabled(editable);
+    showing_ = editable;
 }
 
-void TSetupPage::DeactivateTable()
+void TSetupPage::Show(const TMailAccount& account)
 {
-    delete binding_;
-    binding_ = nullptr;
-    table_.reset();
-    for (const auto& [box, column] : boxColumns_) {
-        box->clear();
-        box->setReadOnly(true);
-    }
-    cbType_->setCurrentIndex(-1);
-    cbType_->setEnabled(false);
-    passwordTyped_ = false;
+    txtServerOut_->setText(account.serverOut);
+    txtPortOut_->setText(account.portOut);
+    cbType_->setCurrentIndex(cbType_->findText(account.type));
+    txtUserID_->setText(account.userId);
+    txtPassword_->setText(account.password);
+    txtName_->setText(account.name);
+    txtEmail_->setText(account.email);
+    txtServerIn_->setText(account.serverIn);
+    txtPortIn_->setText(account.portIn);
+    cbAllowPlain_->setChecked(account.allowPlain);
+    SetEditable(true);
 }
 
-void TSetupPage::ShowStoredRow()
+void TSetupPage::Clear()
 {
-    binding_->toFirst();
-    passwordTyped_ = false;
+    Show({});
+    SetEditable(false);
 }
 
-void TSetupPage::Update(const TWindowDatabase& database)
+TMailAccount TSetupPage::Account() const
 {
-    if (passwordTyped_) {
-        txtPassword_->setText(ScramblePassword(txtPassword_->text()));
-        passwordTyped_ = false; // the box now holds the stored form, even if storing fails
-    }
-    if (!table_)
-        ActivateTable(database);
-    StoreBoxes();
-    ShowStoredRow();
-}
-
-void TSetupPage::StoreBoxes()
-{
-    const int row = SingleRow(*table_);
-    auto store = [this, row](const QString& column, const QString& text) {
-        // An empty box is an empty column, which the number columns only take as NULL.
-        table_->setData(table_->index(row, table_->fieldIndex(column)),
-                        text.isEmpty() ? QVariant() : QVariant(text));
-    };
-    for (const auto& [box, column] : boxColumns_)
-        store(column, box->text());
-    store(kTypeColumn, cbType_->currentText());
-    SubmitOrThrow(*table_);
-    table_->select();
-}
-
-QString TSetupPage::AccountName() const
-{
-    return txtName_->text();
-}
-
-QString TSetupPage::AccountEmail() const
-{
-    return txtEmail_->text();
-}
-
-TServerAccount TSetupPage::OutgoingAccount() const
-{
-    return {txtServerOut_->text(), txtPortOut_->text(), txtUserID_->text(), txtPassword_->text()};
-}
-
-TServerAccount TSetupPage::IncomingAccount() const
-{
-    return {txtServerIn_->text(), txtPortIn_->text(), txtUserID_->text(), txtPassword_->text()};
+    return {txtServerOut_->text(), txtPortOut_->text(),       cbType_->currentText(), txtUserID_->text(),
+            txtPassword_->text(),  txtName_->text(),          txtEmail_->text(),      txtServerIn_->text(),
+            txtPortIn_->text(),    cbAllowPlain_->isChecked()};
 }
 
 } // namespace quietpane

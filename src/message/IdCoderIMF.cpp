@@ -104,7 +104,7 @@ void TIdIMFDecoder::FlushFinal()
 {
     finishing_ = true;
     RunPasses(true);
-    inner_->FinishInput();
+    FinishInner();
     EmitEvent(icEndOfInput, "");
     ClearBuffer();
 }
@@ -268,8 +268,53 @@ void TIdIMFDecoder::FeedInner(std::string_view content)
     if (content.empty()) {
         return;
     }
-    inner_->FeedInput(content);
     innerFed_ = true;
+    if (innerFailed_) {
+        EmitData(content);
+        return;
+    }
+    if (keepingRaw_ && !lastTransferEncoding_.empty() && lastTransferEncoding_ != "7bit" &&
+        lastTransferEncoding_ != "8bit" && lastTransferEncoding_ != "binary") {
+        keepingRaw_ = rawContent_.size() + content.size() <= KeptRawBytes;
+        if (keepingRaw_) {
+            rawContent_.append(content);
+        } else {
+            rawContent_.clear();
+            rawContent_.shrink_to_fit();
+        }
+    }
+    try {
+        inner_->FeedInput(content);
+    } catch (const EIdException& failure) {
+        InnerFailed(failure.what());
+    }
+}
+
+void TIdIMFDecoder::FinishInner()
+{
+    if (!innerFailed_) {
+        try {
+            inner_->FinishInput();
+        } catch (const EIdException& failure) {
+            InnerFailed(failure.what());
+        }
+    }
+    innerFailed_ = false;
+    keepingRaw_ = true;
+    rawContent_.clear();
+}
+
+void TIdIMFDecoder::InnerFailed(const char* reason)
+{
+    innerFailed_ = true;
+    if (keepingRaw_) {
+        EmitEvent(icUndecodable, reason);
+        EmitData(std::exchange(rawContent_, std::string()));
+    } else {
+        // Too large to have been kept as sent: what was decoded is all there is of it.
+        EmitEvent(icUndecodableRest, reason);
+    }
+    inner_->Restart();
 }
 
 void TIdIMFDecoder::PassOn(std::string_view text)
@@ -342,7 +387,7 @@ void TIdIMFDecoder::ReadContent(bool endOfInput)
     PassOn(content);
     // The part's data goes out before the delimiter's events.
     if (phase_ == ReadingContent && innerFed_) {
-        inner_->FinishInput();
+        FinishInner();
         inner_->Restart();
     }
     const std::string boundary = boundaries_[which];

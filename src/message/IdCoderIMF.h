@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@ enum TIdIMFItemCode : int {
     icDelimiter = 24,
     icClosingDelimiter = 25,
     icEndOfInput = 26,
+    icUndecodable = 27,
+    icUndecodableRest = 28,
 };
 
 // Splits a MIME body into items. The input is a header block describing the whole body, an
@@ -25,6 +28,10 @@ enum TIdIMFItemCode : int {
 //   icDelimiter + boundary, for every delimiter; icClosingDelimiter right after it when the
 //     delimiter is a closing one
 //   icEndOfInput, at the end of input
+//   icUndecodable + the decoder's error, when a part's content can't be decoded; its content
+//     then comes again from its start, as sent (encoded), and the next part is decoded as usual.
+//     A part larger than KeptRawBytes gives icUndecodableRest instead: what was decoded stays
+//     delivered, and nothing more of the part follows.
 // and data: the decoded content of each part (delivered before the delimiter that ends it),
 // the raw header text of each header block, the delimiter texts and the epilogues. A part's
 // content is decoded by the registry's decoder for its content type and transfer encoding;
@@ -37,6 +44,10 @@ enum TIdIMFItemCode : int {
 // passes.
 class TIdIMFDecoder : public TIdCoder {
 public:
+    // Content of an encoded part kept as sent, so that it can still be delivered whole when it
+    // fails to decode; more would cost a large attachment's reading dearly.
+    static constexpr std::size_t KeptRawBytes = 1 << 20;
+
     TIdIMFDecoder();
     ~TIdIMFDecoder() override;
 
@@ -64,6 +75,10 @@ private:
     // Runs the pass of the current phase until no pass makes progress.
     void RunPasses(bool endOfInput);
     void FeedInner(std::string_view content);
+    // Ends the part's content: the inner decoder's last data, or the part as sent.
+    void FinishInner();
+    // The part's content can't be decoded: it is delivered as sent instead.
+    void InnerFailed(const char* reason);
     // Content, or epilogue text, that no delimiter ends.
     void PassOn(std::string_view text);
     void UseInnerDecoder(std::unique_ptr<TIdCoder> decoder);
@@ -91,4 +106,9 @@ private:
     bool atLineStart_ = true;
     std::unique_ptr<TIdCoder> inner_;
     bool innerFed_ = false;
+    // The current part's content as sent, kept while a transfer encoding is decoded, so that
+    // a part that fails to decode still arrives whole.
+    std::string rawContent_;
+    bool keepingRaw_ = true;
+    bool innerFailed_ = false;
 };

@@ -27,6 +27,9 @@ public:
     TIdHeaderList PartHeaders; // Content-Type, Content-Transfer-Encoding, Content-Disposition, ...
     TIdHeaderList ExtraHeaders;
     std::string StoredFileName; // file holding the decoded content of a received part
+    // Why a received part's content could not be decoded (it is then held as sent); empty when
+    // it could.
+    std::string DecodeFailure;
 
     // Stores the content in a file that the part owns from now on: it is deleted with the part.
     void OwnStoredFile(const std::string& name);

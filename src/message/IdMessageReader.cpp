@@ -253,6 +253,15 @@ void TIdMessageReader::HandleDecoderItem(const std::string& item)
         phase_ = rpEnded;
         inContent_ = false;
         return;
+    case icUndecodable:
+    case icUndecodableRest:
+        if (inContent_ && current_ != nullptr) {
+            current_->DecodeFailure = std::string(text);
+            if (code == icUndecodable) {
+                StartOver(*current_);
+            }
+        }
+        return;
     default:
         // File names are read from the header lines themselves, where every form of them is
         // known; other codes carry nothing for the message.
@@ -293,6 +302,21 @@ void TIdMessageReader::StartAttachment(TIdAttachment& attachment, const TIdHeade
     file_.open(attachment.StoredFileName, std::ios::binary | std::ios::trunc);
     if (!file_) {
         ThrowFileError("Cannot open file", attachment.StoredFileName);
+    }
+}
+
+void TIdMessageReader::StartOver(TIdMessagePart& part)
+{
+    // What was decoded is dropped: the content as sent follows.
+    if (auto* text = dynamic_cast<TIdText*>(&part)) {
+        text->Body.clear();
+    } else if (file_.is_open()) {
+        CloseFile();
+        file_.clear();
+        file_.open(part.StoredFileName, std::ios::binary | std::ios::trunc);
+        if (!file_) {
+            ThrowFileError("Cannot open file", part.StoredFileName);
+        }
     }
 }
 

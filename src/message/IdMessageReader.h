@@ -35,8 +35,10 @@ public:
     TIdMessageReader& operator=(const TIdMessageReader&) = delete;
 
     void Feed(std::string_view bytes);
-    // Ends the input. A failure to decode stops the decoding, not the reading: the rest of the
-    // input is still taken, and the first failure is raised here, the parts built so far kept.
+    // Ends the input. A part whose content can't be decoded holds it as sent (a large one: what
+    // could be decoded), with the reason in its DecodeFailure. Any other failure stops the
+    // decoding, not the reading: the rest of the input is still taken, and the first failure is raised here,
+    // the parts built so far kept.
     void Finish();
 
     // Acts on one item ("code;text") of the MIME body decoder.
@@ -54,6 +56,7 @@ private:
     void KeepItemsDecodedSoFar();
     void EndHeaderBlock();
     void StartAttachment(TIdAttachment& attachment, const TIdHeaderList& headers);
+    void StartOver(TIdMessagePart& part);
     void CloseFile();
 
     TIdMessage& message_;

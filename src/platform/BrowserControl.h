@@ -32,6 +32,9 @@ public:
     // Both raise EBrowserError when the travel list has no page in that direction.
     virtual void GoBack() = 0;
     virtual void GoForward() = 0;
+    // Whether the travel list has a page in that direction now.
+    virtual bool CanGoBack() const = 0;
+    virtual bool CanGoForward() const = 0;
     virtual void Stop() = 0;
     virtual void Refresh() = 0;
     virtual int QueryStatusWB(int command) = 0;
@@ -43,6 +46,8 @@ public:
     std::function<void(const QString& text)> OnTitleChange;
     std::function<void(const QString& text)> OnStatusTextChange;
     std::function<void(int progress, int progressMax)> OnProgressChange;
+    // Raised whenever CanGoBack or CanGoForward may have changed.
+    std::function<void()> OnCommandStateChange;
     // The page asks to be saved (its own menu's "Save page"): the program's Save As runs it.
     std::function<void()> OnSaveAsRequested;
 };

@@ -1,5 +1,6 @@
 #include "platform/Dialogs.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -34,6 +35,7 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
         dialog.selectFile(proposedName);
+        TFocusReturn focus(parent);
         ArrowWhileOpen arrow;
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
@@ -45,6 +47,7 @@ public:
         QFileDialog dialog(parent);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
+        TFocusReturn focus(parent);
         ArrowWhileOpen arrow;
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
@@ -54,6 +57,7 @@ public:
     bool Print(QWidget* parent, QPrinter& printer) override
     {
         QPrintDialog dialog(&printer, parent);
+        TFocusReturn focus(parent);
         ArrowWhileOpen arrow;
         return dialog.exec() == QDialog::Accepted;
     }
@@ -64,12 +68,14 @@ public:
         QPrintPreviewDialog dialog(&printer, parent);
         QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                          [&paint](QPrinter* target) { paint(*target); });
+        TFocusReturn focus(parent);
         ArrowWhileOpen arrow;
         dialog.exec();
     }
 
     void ShowModal(QDialog& dialog) override
     {
+        TFocusReturn focus(dialog.parentWidget());
         ArrowWhileOpen arrow;
         dialog.exec();
     }
@@ -92,6 +98,7 @@ public:
         QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
         QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
         form->addRow(buttons);
+        TFocusReturn focus(parent);
         ArrowWhileOpen arrow;
         if (dialog.exec() != QDialog::Accepted)
             return false;
@@ -104,6 +111,21 @@ public:
 TDialogs* replacementDialogs = nullptr;
 
 } // namespace
+
+TFocusReturn::TFocusReturn(QWidget* parent)
+    : window_(parent ? parent->window() : QApplication::activeWindow()),
+      focus_(window_ ? window_->focusWidget() : nullptr)
+{
+}
+
+TFocusReturn::~TFocusReturn()
+{
+    if (!window_ || !window_->isVisible() || window_->isMinimized())
+        return;
+    window_->activateWindow();
+    if (focus_ && focus_->window() == window_)
+        focus_->setFocus(Qt::ActiveWindowFocusReason);
+}
 
 TDialogs& Dialogs()
 {

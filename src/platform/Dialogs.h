@@ -1,12 +1,13 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <functional>
 
 class QDialog;
 class QPrinter;
-class QWidget;
 
 namespace quietpane {
 
@@ -33,6 +34,23 @@ public:
     // Asks for a user name (user comes in as the name to propose) and a password under the
     // prompt; false when the user cancels.
     virtual bool Credentials(QWidget* parent, const QString& prompt, QString& user, QString& password) = 0;
+};
+
+// Lives as long as a dialog or message box of the program is open; when it goes, the window the
+// box belongs to is activated again and its focus widget gets the keyboard back. Window managers
+// need not do it (openbox refocuses no window that skips the task bar): typing would then reach
+// another program. A window hidden meanwhile stays hidden.
+class TFocusReturn {
+public:
+    // The window of parent, or the active window when there is no parent.
+    explicit TFocusReturn(QWidget* parent);
+    ~TFocusReturn();
+    TFocusReturn(const TFocusReturn&) = delete;
+    TFocusReturn& operator=(const TFocusReturn&) = delete;
+
+private:
+    QPointer<QWidget> window_;
+    QPointer<QWidget> focus_;
 };
 
 // The dialogs in use: Qt's own unless a replacement is installed.

@@ -1,5 +1,7 @@
 #include "platform/MessageBoxes.h"
 
+#include "platform/Dialogs.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -22,8 +24,9 @@ private:
     static int Show(QMessageBox::Icon icon, const QString& text,
                     QMessageBox::StandardButtons buttons = QMessageBox::Ok)
     {
-        QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons,
-                        QApplication::activeWindow());
+        QWidget* owner = QApplication::activeWindow();
+        QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons, owner);
+        TFocusReturn focus(owner);
         return box.exec();
     }
 };

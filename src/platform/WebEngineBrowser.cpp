@@ -102,6 +102,14 @@ TWebEngineBrowser::TWebEngineBrowser(QWidget* parent)
         if (OnProgressChange)
             OnProgressChange(-1, 100);
     });
+    // The travel list changes when a navigation commits (the address changes), also for one
+    // inside the page, and a load that ends may have dropped an entry that never committed.
+    auto travel = [this] {
+        if (OnCommandStateChange)
+            OnCommandStateChange();
+    };
+    QObject::connect(view_, &QWebEngineView::urlChanged, receiver, travel);
+    QObject::connect(view_, &QWebEngineView::loadFinished, receiver, travel);
 }
 
 TWebEngineBrowser::~TWebEngineBrowser()
@@ -120,16 +128,26 @@ void TWebEngineBrowser::Navigate(const QString& url, int, int, int, int)
     view_->setUrl(QUrl::fromUserInput(url));
 }
 
+bool TWebEngineBrowser::CanGoBack() const
+{
+    return view_->history()->canGoBack();
+}
+
+bool TWebEngineBrowser::CanGoForward() const
+{
+    return view_->history()->canGoForward();
+}
+
 void TWebEngineBrowser::GoBack()
 {
-    if (!view_->history()->canGoBack())
+    if (!CanGoBack())
         throw EBrowserError("There is no page to go back to.");
     view_->back();
 }
 
 void TWebEngineBrowser::GoForward()
 {
-    if (!view_->history()->canGoForward())
+    if (!CanGoForward())
         throw EBrowserError("There is no page to go forward to.");
     view_->forward();
 }

@@ -28,6 +28,8 @@ public:
     void Navigate(const QString& url, int flags, int targetFrame, int postData, int headers) override;
     void GoBack() override;
     void GoForward() override;
+    bool CanGoBack() const override;
+    bool CanGoForward() const override;
     void Stop() override;
     void Refresh() override;
     int QueryStatusWB(int command) override;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include <xcb/xcb.h>
@@ -102,6 +104,7 @@ public:
 
     bool keepOffTaskBar = false;
     bool hideWhenMinimised = false;
+    std::function<bool()> hide;
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -113,8 +116,12 @@ public:
         } else if (event->type() == QEvent::WindowStateChange && hideWhenMinimised && window->isMinimized() &&
                    window->isVisible()) {
             // Leaving the minimised state now would map the window again at once: that waits
-            // for the next show.
-            window->hide();
+            // for the next show, or for the next round of the loop when the hide is refused.
+            if (!hide) {
+                window->hide();
+            } else if (!hide()) {
+                QTimer::singleShot(0, window, [window] { ShowInFront(*window); });
+            }
         }
         return false;
     }
@@ -147,9 +154,38 @@ void KeepOffTaskBar(QWidget& window)
     }
 }
 
-void HideWhenMinimised(QWidget& window)
+void HideWhenMinimised(QWidget& window, std::function<bool()> hide)
 {
-    WindowHider::Of(window).hideWhenMinimised = true;
+    WindowHider& hider = WindowHider::Of(window);
+    hider.hideWhenMinimised = true;
+    hider.hide = std::move(hide);
+}
+
+void WithdrawFromScreen(QWidget& window)
+{
+    xcb_connection_t* connection = ApplicationX11Connection();
+    if (connection == nullptr) {
+        return;
+    }
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    xcb_unmap_window(connection, id);
+    // The synthetic notice tells the window manager the window is withdrawn, not iconified.
+    xcb_unmap_notify_event_t notice{};
+    notice.response_type = XCB_UNMAP_NOTIFY;
+    notice.event = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    notice.window = id;
+    xcb_send_event(connection, 0, notice.event,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&notice));
+    xcb_flush(connection);
+}
+
+void ReturnToScreen(QWidget& window)
+{
+    if (xcb_connection_t* connection = ApplicationX11Connection(); connection != nullptr) {
+        xcb_map_window(connection, static_cast<xcb_window_t>(window.winId()));
+        xcb_flush(connection);
+    }
 }
 
 void ShowInFront(QWidget& window)

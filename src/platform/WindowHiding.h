@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QWidget;
 
 namespace quietpane {
@@ -10,11 +12,19 @@ void KeepOffTaskBar(QWidget& window);
 
 // Turns minimising the top-level window into hiding it. The window keeps its minimised state
 // while hidden and leaves it when it is shown again, so it comes back in its previous size.
-void HideWhenMinimised(QWidget& window);
+// Given hide does the hiding and may refuse (returns false): the window then comes back at once,
+// since a window that skips the task bar would have no way back from the minimised state.
+void HideWhenMinimised(QWidget& window, std::function<bool()> hide = {});
 
 // Makes the top-level window visible (also when hidden after a minimise) and brings it to the
 // front. Use it rather than showNormal(), which would map the window before its task-bar
 // state is set.
 void ShowInFront(QWidget& window);
+
+// Takes a shown top-level window off the screen and puts it back behind Qt's back: a modal
+// dialog hidden through Qt would end, and its caller would take that for the user's answer.
+// Qt keeps the window for visible meanwhile; the window manager forgets it until it returns.
+void WithdrawFromScreen(QWidget& window);
+void ReturnToScreen(QWidget& window);
 
 } // namespace quietpane

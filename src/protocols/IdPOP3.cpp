@@ -6,6 +6,7 @@
 
 #include "net/IdCommandArgument.h"
 #include "net/IdGlobal.h"
+#include "net/IdSocketHandle.h"
 
 namespace {
 
@@ -99,30 +100,22 @@ int TIdPOP3::CountMessages()
 
 int TIdPOP3::MailboxSize()
 {
-    try {
-        SendCommand("LIST", OkCode);
-        long long total = 0;
-        for (std::string line = ReadLine(); line != "." && !line.empty(); line = ReadLine()) {
-            total += ListedSize(line, 0);
-        }
-        return total > INT_MAX ? INT_MAX : static_cast<int>(total);
-    } catch (const std::exception&) {
+    if (SendCommand("LIST", AnyCode) != OkCode) {
         return -1;
     }
+    long long total = 0;
+    for (std::string line = ReadLine(); line != "." && !line.empty(); line = ReadLine()) {
+        total += ListedSize(line, 0);
+    }
+    return total > INT_MAX ? INT_MAX : static_cast<int>(total);
 }
 
 int TIdPOP3::MessageSize(int n)
 {
-    try {
-        SendCommand("LIST " + std::to_string(n), OkCode);
-        const std::string reply = LastReply();
-        if (reply.empty()) {
-            return -1;
-        }
-        return SizeInReply(reply);
-    } catch (const std::exception&) {
+    if (SendCommand("LIST " + std::to_string(n), AnyCode) != OkCode) {
         return -1;
     }
+    return SizeInReply(LastReply());
 }
 
 bool TIdPOP3::FetchHeader(int n, TIdMessage& message)
@@ -161,6 +154,19 @@ bool TIdPOP3::ResetDeletions()
 {
     SendCommand("RSET", OkCode);
     return true;
+}
+
+void TIdPOP3::QuitAndAwaitDeletions(int timeoutMs)
+{
+    const TScopeExit drop([this] { DropConnection(); });
+    try {
+        WriteLine("QUIT");
+        ReadLine({}, timeoutMs);
+    } catch (const EIdCommandCancelled&) {
+        throw;
+    } catch (const EIdException&) {
+        // The server closing without an answer ends the session just as well.
+    }
 }
 
 bool TIdPOP3::OffersPipelining()

@@ -23,9 +23,10 @@ public:
     void Disconnect() override;
 
     int CountMessages();
-    // Sum of all sizes; -1 on any failure.
+    // Sum of all sizes; -1 when the server refuses the listing. A failure of the session itself
+    // (a cancel, a time-out, a closed connection) raises: the command must not go on without it.
     int MailboxSize();
-    // Size of message n; -1 on any failure.
+    // Size of message n; -1 when the server refuses to tell it, other failures raise.
     int MessageSize(int n);
     // The header block of message n into the message; false on any failure.
     bool FetchHeader(int n, TIdMessage& message);
@@ -33,6 +34,10 @@ public:
     bool FetchMessage(int n, TIdMessage& message);
     bool DeleteMessage(int n);
     bool ResetDeletions();
+    // Ends the session so that the server carries out its deletions: "QUIT", then the server's
+    // answer, which comes once they are done, awaited at most timeoutMs. The connection is closed
+    // however it ends; only a cancel raises, a server that closes without an answer does not.
+    void QuitAndAwaitDeletions(int timeoutMs);
 
     // Receives each message of a listing: its number, its header block and its size (-1 when
     // the server refused to tell it; a refused header block leaves the message cleared).

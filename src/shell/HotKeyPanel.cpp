@@ -5,11 +5,14 @@
 #include "platform/MessageBoxes.h"
 #include "shell/SettingsTables.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace quietpane {
 
@@ -17,16 +20,19 @@ THotKeyPanel::THotKeyPanel(THotKeyManager& hotKeyManager, TSettingsTables& table
     : QFrame(parent), hotKeyManager_(&hotKeyManager), tables_(tables)
 {
     setObjectName(QStringLiteral("Panel1"));
-    // Two lines below the setup texts tell the keys in force.
-    setGeometry(352, 112, 217, 349);
+    // Lines below the setup texts tell the keys in force and take the options.
+    setGeometry(352, 112, 217, 310);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
     setAutoFillBackground(true);
     auto addLabel = [this](const char* name, int top, const QString& text, bool blue) {
         auto* label = new QLabel(text, this);
         label->setObjectName(QLatin1String(name));
-        label->move(10, top);
         label->adjustSize();
+        if (top >= 0)
+            label->move(10, top);
+        else
+            AppendLine(label);
         if (blue)
             label->setStyleSheet(QStringLiteral("color: blue;"));
         return label;
@@ -55,8 +61,14 @@ THotKeyPanel::THotKeyPanel(THotKeyManager& hotKeyManager, TSettingsTables& table
     addLabel("Label8", 240, QStringLiteral("on either Hotkey 01 or Hotkey 02 button."), false);
     addLabel("Label3", 270, QStringLiteral("Hotkey 01:  To hide application."), true);
     addLabel("Label4", 290, QStringLiteral("Hotkey 02:  To bring application back."), true);
-    hideKey_ = addLabel("lbHideKey", 312, QString(), false);
-    restoreKey_ = addLabel("lbRestoreKey", 328, QString(), false);
+    hideKey_ = addLabel("lbHideKey", -1, QString(), false);
+    restoreKey_ = addLabel("lbRestoreKey", -1, QString(), false);
+    hideMailWindow_ = new QCheckBox(QStringLiteral("Hide the mail window too"), this);
+    hideMailWindow_->setObjectName(QStringLiteral("cbHideMailWindow"));
+    hideMailWindow_->adjustSize();
+    AppendLine(hideMailWindow_);
+    connect(hideMailWindow_, &QCheckBox::clicked, this,
+            [this](bool checked) { tables_.StoreHideMailWindow(checked); });
     hotKey1_->installEventFilter(this);
     hide();
 }
@@ -74,6 +86,7 @@ void THotKeyPanel::AssignRestoreHotKey()
 void THotKeyPanel::AssignHotKey(const QString& column)
 {
     recordedHotKey_ = hotKey1_->HotKey();
+    bool store = true;
     if (recordedHotKey_ == 0) {
         MessageBoxes().Warning(QStringLiteral("No hotkey is specified."));
     } else if (hotKeyManager_->AddHotKey(recordedHotKey_) != 0) {
@@ -83,9 +96,24 @@ void THotKeyPanel::AssignHotKey(const QString& column)
     } else {
         MessageBoxes().Warning(ShortCutText(recordedHotKey_) +
                                QStringLiteral(" couldn't be assigned to a hotkey."));
+        // Stored, a combination held elsewhere would take the place of the key that works: the
+        // window could then be hidden with no key to bring it back. One this program holds
+        // already (the other key, the same key again) works.
+        store = hotKeyManager_->IsHotKeyRegistered(recordedHotKey_);
     }
-    tables_.StoreHotKey(column, recordedHotKey_);
+    if (store)
+        tables_.StoreHotKey(column, recordedHotKey_);
     ShowCurrentHotKeys();
+}
+
+void THotKeyPanel::AppendLine(QWidget* widget)
+{
+    constexpr int kLineGap = 4, kBottomMargin = 8;
+    const int top = nextLineTop_;
+    widget->move(10, top);
+    // A label still empty takes its line all the same.
+    nextLineTop_ = top + std::max(widget->height(), fontMetrics().height()) + kLineGap;
+    resize(width(), nextLineTop_ + kBottomMargin);
 }
 
 void THotKeyPanel::ShowCurrentHotKeys()
@@ -105,6 +133,7 @@ void THotKeyPanel::ShowCurrentHotKeys()
     hideKey_->adjustSize();
     restoreKey_->setText(describe(QStringLiteral("Restores"), bound.hotKey2));
     restoreKey_->adjustSize();
+    hideMailWindow_->setChecked(tables_.HideMailWindow());
 }
 
 // Desktop shortcut editors do the same: a key grabbed by this program would never reach the
@@ -128,6 +157,7 @@ void THotKeyPanel::DeleteSelected()
         delete line;
     else
         MessageBoxes().Warning(ShortCutText(hotKey) + QStringLiteral(" couldn't be removed."));
+    ShowCurrentHotKeys();
 }
 
 } // namespace quietpane

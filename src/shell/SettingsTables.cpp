@@ -63,8 +63,27 @@ void TSettingsTables::SubmitBookmark()
 
 void TSettingsTables::StoreHotKey(const QString& column, TShortCut hotKey)
 {
+    StoreHotKeySetting(column, QString::number(hotKey));
+}
+
+bool TSettingsTables::HideMailWindow() const
+{
+    if (!hotKeyTable_ || hotKeyTable_->rowCount() == 0)
+        return false;
+    return hotKeyTable_
+               ->data(hotKeyTable_->index(0, hotKeyTable_->fieldIndex(QStringLiteral("HideMailWindow"))))
+               .toInt() == 1;
+}
+
+void TSettingsTables::StoreHideMailWindow(bool hide)
+{
+    StoreHotKeySetting(QStringLiteral("HideMailWindow"), hide ? 1 : 0);
+}
+
+void TSettingsTables::StoreHotKeySetting(const QString& column, const QVariant& value)
+{
     QSqlTableModel& table = OpenedTable(hotKeyTable_.get());
-    table.setData(table.index(SingleRow(table), table.fieldIndex(column)), QString::number(hotKey));
+    table.setData(table.index(SingleRow(table), table.fieldIndex(column)), value);
     SubmitOrThrow(table);
     hotKeyBinding_->toFirst();
 }

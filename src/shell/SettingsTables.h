@@ -10,6 +10,7 @@ class QDataWidgetMapper;
 class QLineEdit;
 class QSqlTableModel;
 class QTableView;
+class QVariant;
 
 namespace quietpane {
 
@@ -42,8 +43,13 @@ public:
     void SubmitBookmark();
     // Sets the column of the one HotKeys row (created when the table is empty) and writes it.
     void StoreHotKey(const QString& column, TShortCut hotKey);
+    // Whether the hide key hides the mail window and the open dialogs too (false while inactive).
+    bool HideMailWindow() const;
+    void StoreHideMailWindow(bool hide);
 
 private:
+    void StoreHotKeySetting(const QString& column, const QVariant& value);
+
     TBoundControls controls_;
     // Declared before the bindings, so the bindings go first.
     std::unique_ptr<QSqlTableModel> bookmarkTable_;

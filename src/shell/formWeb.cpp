@@ -1,5 +1,6 @@
 #include "shell/formWeb.h"
 
+#include "hotkeys/ShortCutText.h"
 #include "net/IdGlobal.h"
 #include "platform/BrowserCommands.h"
 #include "platform/Dialogs.h"
@@ -22,6 +23,7 @@
 #include "shell/SettingsTables.h"
 #include "shell/ShellRules.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -38,6 +40,13 @@
 #include <QToolButton>
 
 namespace quietpane {
+
+namespace {
+
+// How long a word about the hotkeys stays in the status bar over the page's texts.
+constexpr int kNoticeMilliseconds = 20000;
+
+} // namespace
 
 TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     : QMainWindow(parent), setup_(setup), database_(QStringLiteral("frmWeb"), setup.registry)
@@ -60,6 +69,7 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     };
     // The page's own "Save page" is the program's Save As.
     webBrowser1_->OnSaveAsRequested = [this] { SaveAs1Click(); };
+    webBrowser1_->OnCommandStateChange = [this] { WebBrowser1CommandStateChange(); };
     controls_ = BuildMainWindow(*this, *webBrowser1_->Widget(),
                                 setup_.homePage.isEmpty() ? HomePage() : setup_.homePage);
     // A double click anywhere in the grid, on a row or below the last one.
@@ -81,7 +91,7 @@ TfrmWeb::TfrmWeb(const TfrmWebSetup& setup, QWidget* parent)
     };
     panel1_ = new THotKeyPanel(*hotKeyManager_, *tables_, this);
     KeepOffTaskBar(*this);
-    HideWhenMinimised(*this);
+    HideWhenMinimised(*this, [this] { return HideWindow(); });
 
     UpdateTravelButtons();
     RunGuarded([this] { FormCreate(); });
@@ -113,9 +123,29 @@ void TfrmWeb::FormCreate()
     controls_.dbNavigator1->DeleteButton()->setToolTip(QStringLiteral("Delete Bookmark"));
     screenFolder_ += QStringLiteral("/Screen/");
     QDir().mkpath(screenFolder_);
-    // The stored hotkeys, restore first; a combination that is taken stays unregistered quietly.
-    hotKeyManager_->AddHotKey(static_cast<TShortCut>(StrToInt(controls_.dbHotkey2->text())));
-    hotKeyManager_->AddHotKey(static_cast<TShortCut>(StrToInt(controls_.dbHotkey3->text())));
+    RegisterStoredHotKeys();
+}
+
+void TfrmWeb::RegisterStoredHotKeys()
+{
+    QStringList failures;
+    const std::pair<const QLineEdit*, const char*> stored[] = {
+        {controls_.dbHotkey2, " couldn't be assigned to a hotkey, so it does not restore the window."},
+        {controls_.dbHotkey3, " couldn't be assigned to a hotkey, so it does not hide the window."}};
+    for (const auto& [column, failure] : stored) {
+        const auto hotKey = static_cast<TShortCut>(StrToInt(column->text()));
+        // No key stored is no failure; a taken one is named, in no box, since it is no error of
+        // the user's and the program goes on.
+        if (hotKeyManager_->AddHotKey(hotKey) == 0 && hotKey != 0)
+            failures.append(ShortCutText(hotKey) + QLatin1String(failure));
+    }
+    if (!failures.isEmpty())
+        ShowNotice(failures.join(QLatin1Char(' ')));
+}
+
+void TfrmWeb::ShowNotice(const QString& text)
+{
+    controls_.statusBar1->showMessage(text, kNoticeMilliseconds);
 }
 
 void TfrmWeb::FormDestroy()
@@ -257,13 +287,26 @@ void TfrmWeb::LinksImagesClick()
 void TfrmWeb::Back1Click()
 {
     controls_.urls->setEditText(history_.BackAddress());
-    webBrowser1_->GoBack();
+    Travel(&TBrowserControl::GoBack);
 }
 
 void TfrmWeb::Forward1Click()
 {
     controls_.urls->setEditText(history_.ForwardAddress());
-    webBrowser1_->GoForward();
+    Travel(&TBrowserControl::GoForward);
+}
+
+void TfrmWeb::Travel(void (TBrowserControl::*go)())
+{
+    try {
+        (webBrowser1_.get()->*go)();
+    } catch (const EBrowserError&) {
+        // Left in the box, the refused address would pass for the page shown (and "Add" would
+        // store it as a bookmark).
+        ShowAddress(webBrowser1_->LocationURL(), false);
+        UpdateTravelButtons();
+        throw;
+    }
 }
 
 void TfrmWeb::Stop1Click()
@@ -344,11 +387,47 @@ void TfrmWeb::bDeleteClick()
 
 void TfrmWeb::HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t)
 {
-    if (hotKey == StrToInt(controls_.dbHotkey2->text())) {
-        ShowInFront(*this);
+    if (hotKey == StrToInt(controls_.dbHotkey2->text()))
+        RestoreWindow();
+    else if (hotKey == StrToInt(controls_.dbHotkey3->text()))
+        HideWindow();
+}
+
+bool TfrmWeb::RestoreKeyWorks() const
+{
+    const auto restoreKey = static_cast<TShortCut>(StrToInt(controls_.dbHotkey2->text()));
+    return restoreKey != 0 && hotKeyManager_->IsHotKeyRegistered(restoreKey);
+}
+
+bool TfrmWeb::HideWindow()
+{
+    if (!RestoreKeyWorks()) {
+        ShowNotice(QStringLiteral(
+            "No restore key works, so the window is not hidden. Choose one under Tools > Hot Keys."));
+        return false;
+    }
+    if (tables_->HideMailWindow())
+        hiddenWindows_.Hide(*this);
+    hide();
+    return true;
+}
+
+void TfrmWeb::RestoreWindow()
+{
+    ShowInFront(*this);
+    hiddenWindows_.Restore();
+    // A dialog still waiting for its answer takes the keyboard; the window can't meanwhile.
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->raise();
+        dialog->activateWindow();
+    } else {
         FocusAddressBox();
-    } else if (hotKey == StrToInt(controls_.dbHotkey3->text()))
-        hide();
+    }
+}
+
+void TfrmWeb::WebBrowser1CommandStateChange()
+{
+    UpdateTravelButtons();
 }
 
 void TfrmWeb::DBNavigator1Click(TNavigateBtn button)
@@ -404,9 +483,11 @@ void TfrmWeb::SaveScreentoFile1Click()
 
 void TfrmWeb::UpdateTravelButtons()
 {
+    // Revisiting an earlier address moves History back while the engine adds a page: only a
+    // step both can take shows the page the address box names.
     const int index = history_.Index();
-    const bool back = index > 0;
-    const bool forward = index >= 0 && index < history_.Entries().size() - 1;
+    const bool back = index > 0 && webBrowser1_->CanGoBack();
+    const bool forward = index >= 0 && index < history_.Entries().size() - 1 && webBrowser1_->CanGoForward();
     controls_.back1->setEnabled(back);
     controls_.toolPageBack->setEnabled(back);
     controls_.forward1->setEnabled(forward);

@@ -4,6 +4,7 @@
 #include "platform/BrowserControl.h"
 #include "platform/Registry.h"
 #include "platform/WindowDatabase.h"
+#include "shell/HiddenWindows.h"
 #include "shell/History.h"
 #include "shell/MainWindowLayout.h"
 
@@ -80,6 +81,14 @@ public:
     void bHotkey2Click();
     void bDeleteClick();
     void HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t index);
+    void WebBrowser1CommandStateChange();
+
+    // What the hide key and minimising do: the main window leaves the screen (with the option
+    // set, the mail window and the open dialogs too). Refused, with a word in the status bar,
+    // while no restore key works: false then.
+    bool HideWindow();
+    // What the restore key does: the main window comes to the front with what the hide took away.
+    void RestoreWindow();
     void DBNavigator1Click(TNavigateBtn button);
     void DBGrid1DblClick();
     void Bookmark1Click();
@@ -114,8 +123,15 @@ private:
     // page event puts an address into it: typing then replaces the new address.
     bool AddressAboutToBeReplaced() const;
     void ShowAddress(const QString& address, bool replacing);
-    // Back and Forward are enabled exactly when History has an entry that way.
+    // Back and Forward are enabled exactly when both History and the engine can go that way.
     void UpdateTravelButtons();
+    // Runs GoBack or GoForward; refused by the engine, the address box names the page shown again.
+    void Travel(void (TBrowserControl::*go)());
+    // The stored restore key is registered, so a hidden window can come back.
+    bool RestoreKeyWorks() const;
+    // Registers the stored keys, restore first, and names in the status bar those that fail.
+    void RegisterStoredHotKeys();
+    void ShowNotice(const QString& text);
 
     TfrmWebSetup setup_;
     TWindowDatabase database_;
@@ -130,6 +146,7 @@ private:
     TMainWindowControls controls_;
     QTimer* timer1_ = nullptr;
     THotKeyPanel* panel1_ = nullptr;
+    THiddenWindows hiddenWindows_;
 
     std::unique_ptr<THotKeyManager> hotKeyManager_;
     std::unique_ptr<TBrowserControl> webBrowser1_;

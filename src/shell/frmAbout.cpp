@@ -72,7 +72,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     innerBevel->setLineWidth(BevelWidth);
 
     AddText(panel, "Label1", QStringLiteral("Quietpane Browser"), 16, 16, TextStyle::Title);
-    AddText(panel, "Label2", QStringLiteral("Version 1.0"), 232, 32, TextStyle::Bold);
+    AddText(panel, "Label2", QStringLiteral("Version " QUIETPANE_VERSION), 232, 32, TextStyle::Bold);
     AddText(panel, "Label3", QStringLiteral("Default Hotkey 01:  Ctrl + Alt + H"), 16, 96, TextStyle::Plain);
     AddText(panel, "Label4", QStringLiteral("Default Hotkey 02:  Ctrl + Alt + O"), 16, 112, TextStyle::Plain);
     AddText(panel, "Label5", QStringLiteral("Hotkey 01:"), 16, 150, TextStyle::Bold);

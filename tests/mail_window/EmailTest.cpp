@@ -11,6 +11,7 @@
 #include "platform/EventPump.h"
 #include "support/LoopbackServer.h"
 #include "support/MailPeers.h"
+#include "support/MailWindowDriver.h"
 #include "support/PythonMessageView.h"
 #include "support/QtTestSupport.h"
 #include "support/ScriptedDialogs.h"
@@ -67,36 +68,6 @@ protected:
     std::unique_ptr<TfrmEmail> Create()
     {
         return std::make_unique<TfrmEmail>(TfrmEmailSetup{Folder(), &registry});
-    }
-
-    template <class Control> static Control& Child(TfrmEmail& window, const char* name)
-    {
-        auto* child = window.findChild<Control*>(QLatin1String(name));
-        if (!child)
-            throw std::runtime_error(std::string("no control ") + name);
-        return *child;
-    }
-
-    // A failure in the handler goes to the error box, as from a click with the mouse.
-    static void Click(TfrmEmail& window, const char* button)
-    {
-        RunGuarded([&] { Child<QAbstractButton>(window, button).click(); });
-    }
-
-    // Typing as a person does: what the box held is selected and typed over key by key.
-    static void Type(TfrmEmail& window, const char* box, const QString& text)
-    {
-        QWidget& target = Child<QWidget>(window, box);
-        if (auto* line = qobject_cast<QLineEdit*>(&target))
-            line->selectAll();
-        else if (auto* editor = qobject_cast<QPlainTextEdit*>(&target))
-            editor->selectAll();
-        for (const QChar character : text) {
-            const bool lineEnd = character == QLatin1Char('\n');
-            QKeyEvent press(QEvent::KeyPress, lineEnd ? Qt::Key_Return : 0, Qt::NoModifier,
-                            lineEnd ? QStringLiteral("\r") : QString(character));
-            QApplication::sendEvent(&target, &press);
-        }
     }
 
     // The account typed into the Setup tab and stored with "Update".
@@ -194,10 +165,13 @@ TEST_F(FrmEmailTest, AccountTypedAndRestartedSendsWhatTheWindowShowsNonAsciiAsUt
     Type(*window, "Memo1", body.join(QLatin1Char('\n')));
     Click(*window, "bSend");
     ASSERT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join("\n").toStdString();
+    EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel0").text(),
+              "Message sent to bob@example.org, carol@example.org, dave@example.org");
+    EXPECT_EQ(Child<QListWidget>(*window, "ListBox").count(), 0);
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtCC").text(), "");
 
     // Now an ASCII text alone, on the same session: it goes out as it always did.
-    RemoveAttachment(*window, 1);
-    RemoveAttachment(*window, 0);
+    Type(*window, "txtReceipient", QStringLiteral("bob@example.org"));
     Type(*window, "txtSubject", QStringLiteral("plain"));
     Type(*window, "Memo1", QStringLiteral("Plain ASCII only.\n.dot"));
     Click(*window, "bSend");
@@ -211,6 +185,7 @@ TEST_F(FrmEmailTest, AccountTypedAndRestartedSendsWhatTheWindowShowsNonAsciiAsUt
     EXPECT_EQ(first.fields.at("from-name"), Lines{kSenderName.toStdString()});
     EXPECT_EQ(first.fields.at("to"), (Lines{"bob@example.org", "carol@example.org"}));
     EXPECT_EQ(first.fields.at("cc"), Lines{"dave@example.org"});
+    EXPECT_EQ(ReadWithPython(stored[1], files, "second-cc").fields.count("cc"), 0u);
     Lines bodyLines;
     for (const QString& line : body)
         bodyLines.push_back(line.toStdString());
@@ -275,6 +250,7 @@ TEST_F(FrmEmailTest, SendAfterAFailedSendOrAnIdleSessionClosedByTheServerStartsA
 
     // The server ends the idle session; the next send does not fail because of that.
     ASSERT_TRUE(smtp.WaitForSessionEnd(afterFailure));
+    Type(*window, "txtReceipient", QStringLiteral("bob@example.org")); // a send empties the tab
     Click(*window, "bSend");
     ASSERT_EQ(boxes.applicationErrors.size(), 1) << boxes.applicationErrors.join("\n").toStdString();
     ASSERT_EQ(smtp.Messages().size(), 2u);
@@ -298,12 +274,16 @@ TEST_F(FrmEmailTest, AServerWhoseCertificateIsNotTrustedIsReportedInTheErrorBox)
 
 TEST_F(FrmEmailTest, StartUpMeetsNoServerAndMailCommandsWaitingOnOneAreIgnored)
 {
-    // The delivered account has no outgoing server: no connection, no box.
+    // The delivered account has no server: no connection, no box, and Check Mail says what to do.
     {
         auto window = Create();
         window->ConnectOutgoingServer();
         EXPECT_TRUE(boxes.applicationErrors.isEmpty());
         EXPECT_TRUE(boxes.messages.isEmpty());
+        Click(*window, "tCheckMail");
+        EXPECT_EQ(boxes.messages, QStringList{"Fill in the incoming mail server on the Setup tab first."});
+        EXPECT_EQ(Child<QTabWidget>(*window, "PageControl1").currentWidget()->objectName(), "tsSetup");
+        boxes.messages.clear();
     }
 
     // A server that never greets: creating the window meets no server at all; the connection,
@@ -322,15 +302,17 @@ TEST_F(FrmEmailTest, StartUpMeetsNoServerAndMailCommandsWaitingOnOneAreIgnored)
     bool clickedMeanwhile = false;
     QTimer::singleShot(0, window.get(), [&] {
         clickedMeanwhile = true;
+        EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel0").text(), "Connecting to 127.0.0.1...");
         Type(*window, "txtReceipient", QStringLiteral("bob@example.org"));
         window->bSendClick();
-        window->DropMailSessions();
+        window->EndMailSessions();
     });
-    EXPECT_THAT([&] { window->ConnectOutgoingServer(); },
-                testing::ThrowsMessage<std::exception>(testing::StrEq("Connection Closed Gracefully.")));
+    window->ConnectOutgoingServer();
     silent.Join();
     EXPECT_TRUE(clickedMeanwhile);
     EXPECT_EQ(received, "");
+    // The program's end gave the connect up: that is no error.
+    EXPECT_TRUE(boxes.applicationErrors.isEmpty());
 }
 
 TEST_F(FrmEmailTest, MissingDatabaseIsReportedAndEndsTheProgram)
@@ -344,34 +326,61 @@ TEST_F(FrmEmailTest, MissingDatabaseIsReportedAndEndsTheProgram)
     EXPECT_EQ(registry.values.count("DBPath"), 0u);
 }
 
-TEST_F(FrmEmailTest, ReplyAnswersTheMessageShownOnTheSendEmailTab)
+// A new user types the account and checks mail without "Update", writes a message, then answers a
+// received one: the reply goes to its one sender, in its thread, with nothing of the earlier
+// compose.
+TEST_F(FrmEmailTest, ReplyAfterAnEarlierComposeGoesToTheOneSenderInTheThread)
 {
     DovecotServer pop3;
-    pop3.Deliver("From: Bob Sender <bob@example.org>\r\nTo: zoe@example.org\r\nSubject: Lunch\r\n\r\n"
-                 "Shall we meet?\r\nAt noon.\r\n");
+    SmtpServer smtp;
+    pop3.Deliver(
+        "From: \"Doe, John\" <jd@example.org>\r\nTo: zoe@example.org\r\nCc: carl@example.org\r\n"
+        "Subject: Lunch\r\nMessage-ID: <lunch-1@example.org>\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\n"
+        "Shall we meet?\r\nAt noon.\r\n--b\r\nContent-Type: text/plain; name=\"menu.txt\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\nU291cA==\r\n--b--\r\n");
     auto window = Create();
     Type(*window, "txtServerIn", QStringLiteral("127.0.0.1"));
     Type(*window, "txtPortIn", QString::number(pop3.Port()));
+    Type(*window, "txtServerOut", QStringLiteral("127.0.0.1"));
+    Type(*window, "txtPortOut", QString::number(smtp.Port()));
     Type(*window, "txtUserID", QLatin1String(DovecotServer::User));
     Type(*window, "txtPassword", QLatin1String(DovecotServer::Password));
-    Click(*window, "bUpdate");
+    Type(*window, "txtEmail", kSender);
     Click(*window, "tReply"); // no message shown: nothing to answer
     EXPECT_EQ(Child<QLineEdit>(*window, "txtSubject").text(), "");
+    // An earlier compose, never sent.
+    Type(*window, "txtCC", QStringLiteral("dave@example.org"));
+    Attach(*window, {files.WriteFile("draft.txt", "draft")});
 
     Click(*window, "tCheckMail");
-    auto* headers = window->findChild<QAbstractItemView*>(QStringLiteral("lvHeaders"));
-    if (!headers || !headers->model() || headers->model()->rowCount() == 0)
-        GTEST_SKIP() << "this build lists no mailbox";
-    headers->setCurrentIndex(headers->model()->index(0, 0));
-    RunGuarded([&] { window->lvHeadersClick(); });
+    ASSERT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join("\n").toStdString();
+    auto& headers = Child<QAbstractItemView>(*window, "lvHeaders");
+    ASSERT_EQ(headers.model()->rowCount(), 1);
+    headers.setCurrentIndex(headers.model()->index(0, 0));
+    window->lvHeadersClick();
     Click(*window, "tReply");
-
-    EXPECT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join("\n").toStdString();
-    EXPECT_TRUE(Child<QLineEdit>(*window, "txtReceipient").text().contains("bob@example.org"));
     EXPECT_EQ(Child<QLineEdit>(*window, "txtSubject").text(), "Re: Lunch");
     EXPECT_TRUE(
         Child<QPlainTextEdit>(*window, "Memo1").toPlainText().contains("> Shall we meet?\n> At noon."));
     EXPECT_EQ(Child<QTabWidget>(*window, "PageControl1").currentWidget()->objectName(), "tsSendEmail");
+    Click(*window, "bSend");
+    ASSERT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join("\n").toStdString();
+
+    const auto stored = smtp.Messages();
+    ASSERT_EQ(stored.size(), 1u);
+    const Lines dialogue = smtp.ClientLines(1);
+    EXPECT_EQ(std::count_if(dialogue.begin(), dialogue.end(),
+                            [](const std::string& line) {
+                                return line.rfind("RCPT", 0) == 0 || line.rfind("Rcpt", 0) == 0;
+                            }),
+              1);
+    const TPythonView reply = ReadWithPython(stored[0], files, "reply");
+    EXPECT_EQ(reply.fields.at("to"), Lines{"jd@example.org"});
+    EXPECT_EQ(reply.fields.count("cc"), 0u);
+    EXPECT_EQ(reply.fields.count("attachment"), 0u);
+    EXPECT_NE(ReadFile(stored[0]).find("In-Reply-To: <lunch-1@example.org>"), std::string::npos);
+    EXPECT_EQ(Child<QLineEdit>(*window, "txtReceipient").text(), "");
 }
 
 TEST(OutgoingMail, SendingForgetsWhatTheMessageHeldFromAMessageRead)
@@ -452,7 +461,8 @@ TEST_F(FrmEmailTest, ASendWaitingOnAHostThatNeverAnswersStaysResponsiveAndDiscon
         EXPECT_LT(waited, std::chrono::seconds(10));
         EXPECT_TRUE(busyMeanwhile);
         EXPECT_FALSE(CursorBusy());
-        EXPECT_EQ(boxes.applicationErrors, QStringList{"The command was cancelled."}) << closing;
+        // The user gave it up: no error box.
+        EXPECT_TRUE(boxes.applicationErrors.isEmpty()) << closing;
         EXPECT_EQ(Child<QLabel>(*window, "StatusBar1Panel0").text(), "Not connected");
     }
 }
@@ -476,12 +486,12 @@ TEST_F(FrmEmailTest, CheckMailWaitingOnASilentServerIsCancelledByDisconnectAndCa
     EXPECT_TRUE(silent.WaitFinished());
     EXPECT_TRUE(busyMeanwhile);
     EXPECT_FALSE(CursorBusy());
-    EXPECT_EQ(boxes.applicationErrors, QStringList{"The command was cancelled."});
+    EXPECT_TRUE(boxes.applicationErrors.isEmpty());
 
     // Nothing is left waiting: the same window checks another server at once.
     Type(*window, "txtPortIn", QString::number(mailbox.Port()));
     Click(*window, "tCheckMail");
-    EXPECT_EQ(boxes.applicationErrors.size(), 1) << boxes.applicationErrors.join("\n").toStdString();
+    EXPECT_TRUE(boxes.applicationErrors.isEmpty()) << boxes.applicationErrors.join("\n").toStdString();
     auto& list = Child<QAbstractItemView>(*window, "lvHeaders");
     EXPECT_EQ(list.model()->rowCount(), 1);
 }

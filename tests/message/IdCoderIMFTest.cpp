@@ -172,12 +172,15 @@ TEST(IMFDecoder, ClosingDelimiterAndShortTail)
     EXPECT_NE(DataOf(shortTail).find("pre"), std::string::npos);
 }
 
-TEST(IMFDecoder, BrokenBase64ContentRaisesTheTableError)
+TEST(IMFDecoder, BrokenBase64ContentIsReportedAndPassedOnAsSent)
 {
     const std::string text = "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
                              "--b\r\nContent-Transfer-Encoding: base64\r\nContent-Type: x/y\r\n"
                              "Content-Transfer-Encoding: base64\r\n\r\nQU*D\r\n--b--\r\n";
-    EXPECT_THROW(Decode(text), EIdTableNotFound);
+    const auto items = Decode(text);
+    const auto failure = std::find(items.begin(), items.end(), "27;Coding table entry not found.");
+    ASSERT_NE(failure, items.end());
+    EXPECT_EQ(DataOf({failure + 1, items.end()}).substr(0, 4), "QU*D");
 }
 
 TEST(IMFDecoder, UUContentIsDecodedToo)

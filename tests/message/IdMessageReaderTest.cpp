@@ -343,18 +343,36 @@ TEST(MessageReader, NoDecodeKeepsTheBodyLines)
     EXPECT_EQ(message.Parts.Count(), 0);
 }
 
-TEST(MessageReader, BrokenBase64RaisesAfterTheWholeInputAndKeepsThePartsReadSoFar)
+// A part that fails to decode is kept as sent and says why; the parts around it decode as usual.
+TEST(MessageReader, APartThatFailsToDecodeIsKeptAsSentBesideTheOthers)
 {
     TIdMessage message;
-    EXPECT_THAT(
-        [&] {
-            Read(message, "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\n"
-                          "ok\n--b\nContent-Type: image/png; name=x.png\nContent-Transfer-Encoding: "
-                          "base64\n\n!!!!\n--b--\n");
-        },
-        testing::ThrowsMessage<EIdException>(testing::StrEq("Coding table entry not found.")));
-    ASSERT_GE(message.Parts.Count(), 2);
+    Read(message, "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\n"
+                  "ok\n--b\nContent-Type: image/png; name=x.png\nContent-Transfer-Encoding: "
+                  "base64\n\naGVs!!!!\n--b\nContent-Type: text/plain; name=y.txt\n"
+                  "Content-Transfer-Encoding: base64\n\naGVsbG8=\n--b--\n");
+    ASSERT_EQ(message.Parts.Count(), 4);
     EXPECT_EQ(PartContent(message.Parts.Items(1)), "ok");
+    EXPECT_EQ(message.Parts.Items(1).DecodeFailure, "");
+    EXPECT_EQ(message.Parts.Items(2).DecodeFailure, "Coding table entry not found.");
+    EXPECT_EQ(PartContent(message.Parts.Items(2)), "aGVs!!!!");
+    EXPECT_EQ(PartContent(message.Parts.Items(3)), "hello");
+    EXPECT_EQ(message.Parts.Items(3).DecodeFailure, "");
+
+    // A part too large to keep as sent keeps what could be decoded.
+    std::string lines;
+    for (int line = 0; line < 15000; ++line) {
+        lines += std::string(76, 'A') + "\n";
+    }
+    TIdMessage large;
+    Read(large, "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: application/x-y\n"
+                "Content-Transfer-Encoding: base64\n\n" +
+                    lines + "!!!!\n--b--\n");
+    ASSERT_EQ(large.Parts.Count(), 2);
+    EXPECT_EQ(large.Parts.Items(1).DecodeFailure, "Coding table entry not found.");
+    const std::string content = PartContent(large.Parts.Items(1));
+    EXPECT_GT(content.size(), std::size_t{800000});
+    EXPECT_EQ(content.find_first_not_of('\0'), std::string::npos);
 }
 
 // ---------------------------------------------------------------- the corpus

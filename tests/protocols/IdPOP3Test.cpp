@@ -359,12 +359,39 @@ TEST(POP3AgainstScriptedServers, GarbageRepliesRaiseClearErrorsAndDeleteNothing)
     } catch (const EIdProtocolReplyError& error) {
         EXPECT_STREQ(error.what(), "hello? 42");
     }
-    // A listing cut off before its "." counts as a failure, not as a total.
-    EXPECT_EQ(client.MailboxSize(), -1);
+    // A listing cut off before its "." is a failed session, not a total nor a refusal.
+    EXPECT_THAT([&] { client.MailboxSize(); }, testing::Throws<EIdException>());
     EXPECT_FALSE(SentAny(server, "DELE"));
 }
 
-TEST(POP3AgainstScriptedServers, AListingThatNeverEndsWithADotGivesMinusOne)
+// A refusal is an answer: the session goes on. Only a failed session raises.
+TEST(POP3AgainstScriptedServers, RefusedSizesGiveMinusOneAndTheSessionGoesOn)
+{
+    ScriptedServer server(
+        LoggedIn("C: LIST\nS: -ERR busy\nC: LIST 1\nS: -ERR no such message\n<until closed>"));
+    TIdPOP3 client;
+    ConnectTo(client, server);
+    EXPECT_EQ(client.MailboxSize(), -1);
+    EXPECT_EQ(client.MessageSize(1), -1);
+    EXPECT_TRUE(client.Connected());
+}
+
+// The session ends once the server has answered QUIT, or has closed without an answer.
+TEST(POP3AgainstScriptedServers, QuitAndAwaitDeletionsEndsTheSessionEitherWay)
+{
+    for (const char* ending : {"S: +OK bye\n<until closed>", "<close>"}) {
+        SCOPED_TRACE(ending);
+        ScriptedServer server(LoggedIn(std::string("C: QUIT\n") + ending));
+        TIdPOP3 client;
+        ConnectTo(client, server);
+        client.QuitAndAwaitDeletions(2000);
+        EXPECT_FALSE(client.Connected());
+        EXPECT_TRUE(server.WaitFinished());
+        EXPECT_EQ(server.Mismatch(), "");
+    }
+}
+
+TEST(POP3AgainstScriptedServers, AListingThatNeverEndsWithADotRaises)
 {
     std::vector<ScriptedServer::Step> steps = ScriptedServer::Parse(LoggedIn("C: LIST\nS: +OK\n"));
     steps.push_back(ScriptedServer::SendRaw("1 100\r\n", 100000));
@@ -372,7 +399,7 @@ TEST(POP3AgainstScriptedServers, AListingThatNeverEndsWithADotGivesMinusOne)
     ScriptedServer server(steps);
     TIdPOP3 client;
     ConnectTo(client, server);
-    EXPECT_EQ(client.MailboxSize(), -1);
+    EXPECT_THAT([&] { client.MailboxSize(); }, testing::Throws<EIdException>());
     EXPECT_FALSE(client.Connected());
     EXPECT_FALSE(SentAny(server, "DELE"));
 }

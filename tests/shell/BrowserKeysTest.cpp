@@ -33,12 +33,8 @@ class BrowserKeysTest : public ::testing::Test {
 protected:
     static XApplication<TQuietpaneApplication>& Desktop()
     {
-        if (!desktop) {
-            PrepareQtEnvironment();
-            QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-            desktop = std::make_unique<XApplication<TQuietpaneApplication>>(
-                XServer::Options{.windowManager = true});
-        }
+        if (!desktop)
+            desktop = EngineDesktop<TQuietpaneApplication>();
         return *desktop;
     }
     static void TearDownTestSuite() { desktop.reset(); }

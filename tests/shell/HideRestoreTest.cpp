@@ -14,9 +14,12 @@
 #include "support/XApplication.h"
 #include "support/XClient.h"
 
+#include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include <gtest/gtest.h>
 
@@ -25,8 +28,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 using namespace quietpane;
 using namespace quietpane::test;
@@ -35,25 +40,20 @@ namespace {
 
 constexpr uint16_t CtrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 constexpr uint32_t KeySymO = 'o';
+constexpr TShortCut CtrlAltKey = 0x4000 | 0x8000;
 
-// Holds Ctrl+Alt+O as another program would, for as long as it lives.
-class OtherClientHoldingCtrlAltO {
+// Holds Ctrl+Alt and a letter (O unless told) as another program would, for as long as it lives.
+class OtherClientHoldingCtrlAlt {
 public:
-    explicit OtherClientHoldingCtrlAltO(const XServer& server) : connection_(Connect(server))
+    explicit OtherClientHoldingCtrlAlt(const XServer& server, uint32_t keySym = KeySymO)
+        : connection_(Connect(server))
     {
-        if (!GrabAsOtherClient(connection_.get(), KeyCodeOfKeySym(connection_.get(), KeySymO), CtrlAlt))
-            throw std::runtime_error("Ctrl+Alt+O could not be grabbed");
+        if (!GrabAsOtherClient(connection_.get(), KeyCodeOfKeySym(connection_.get(), keySym), CtrlAlt))
+            throw std::runtime_error("the combination could not be grabbed");
     }
 
     // True once a press of the combination reached this client.
-    bool PressArrived()
-    {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_.get())) {
-            pressArrived_ = pressArrived_ || (event->response_type & 0x7f) == XCB_KEY_PRESS;
-            std::free(event);
-        }
-        return pressArrived_;
-    }
+    bool PressArrived() { return KeyPressArrived(connection_.get(), pressArrived_); }
 
 private:
     Connection connection_;
@@ -147,16 +147,15 @@ TEST_F(HideRestoreTest, MinimisingHidesAndTheRestoreHotKeyBringsItBackInItsSize)
     EXPECT_TRUE(OffTheTaskBar());
 }
 
-TEST_F(HideRestoreTest, CombinationHeldByAnotherProgramAtStartIsPassedOverSilently)
+TEST_F(HideRestoreTest, RestoreKeyHeldByAnotherProgramAtStartLeavesTheWindowOnTheScreen)
 {
-    OtherClientHoldingCtrlAltO other(server);
+    OtherClientHoldingCtrlAlt other(server);
     ASSERT_NO_FATAL_FAILURE(Start());
 
     Press("ctrl+alt+h");
-    ASSERT_TRUE(BecomesHidden());
     Press("ctrl+alt+o");
     ASSERT_TRUE(Eventually([&] { return other.PressArrived(); }, ProgramOnX::ReactionTime));
-    EXPECT_TRUE(observer.Withdrawn(window));
+    EXPECT_TRUE(observer.ShownAndManaged(window));
     EXPECT_TRUE(program->Running()) << copy.Log();
 }
 
@@ -175,7 +174,8 @@ protected:
 
     std::unique_ptr<TfrmWeb> Create()
     {
-        std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, folder.Path() / "Quietpane.mdb");
+        std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, folder.Path() / "Quietpane.mdb",
+                                   std::filesystem::copy_options::overwrite_existing);
         TfrmWebSetup setup;
         setup.programFolder = QString::fromStdString(folder.Path().string());
         setup.createBrowser = [](QWidget* parent) { return std::make_unique<FakeBrowser>(parent); };
@@ -192,11 +192,24 @@ protected:
                     std::to_string(where.y()), "click", "1"});
     }
 
+    // Presses keys as the user, then waits for what they should bring.
+    bool Press(const std::string& keys, const std::function<bool()>& until)
+    {
+        server.Run({"xdotool", "key", keys});
+        return WaitUntil(until, 10000);
+    }
+
+    void Show(QWidget& window)
+    {
+        window.show();
+        ASSERT_TRUE(WaitUntil([&] { return observer.ShownAndManaged(Id(window)); }, 10000));
+    }
+
     static THotKeyRecorder& Recorder(TfrmWeb& window)
     {
         return *window.findChild<THotKeyRecorder*>("HotKey1");
     }
-    static xcb_window_t Id(TfrmWeb& window) { return static_cast<xcb_window_t>(window.winId()); }
+    static xcb_window_t Id(QWidget& window) { return static_cast<xcb_window_t>(window.winId()); }
 
     static inline std::unique_ptr<XApplication<TQuietpaneApplication>> desktop;
     XServer& server = Desktop().server;
@@ -206,17 +219,83 @@ protected:
     RecordingMessageBoxes boxes;
 };
 
-TEST_F(HotKeyPanelOnXTest, CombinationHeldByAnotherProgramCannotBeAssigned)
+TEST_F(HotKeyPanelOnXTest, CombinationHeldByAnotherProgramIsNotStoredAndTheOldRestoreKeyWorks)
 {
-    OtherClientHoldingCtrlAltO other(server);
+    OtherClientHoldingCtrlAlt other(server, 't');
     auto window = Create();
-    EXPECT_TRUE(boxes.warnings.isEmpty()); // the failed start-up registration is not reported
-
-    Recorder(*window).SetHotKey(0x4000 | 0x8000 | 'O');
+    Show(*window);
+    window->HotKeys1Click();
+    Recorder(*window).SetHotKey(CtrlAltKey | 'T');
     window->bHotkey2Click();
 
-    EXPECT_EQ(boxes.warnings, QStringList({"Ctrl+Alt+O couldn't be assigned to a hotkey."}));
-    EXPECT_EQ(window->findChild<QListWidget*>("ListBox1")->count(), 0);
+    EXPECT_EQ(boxes.warnings, QStringList({"Ctrl+Alt+T couldn't be assigned to a hotkey."}));
+    EXPECT_EQ(window->findChild<QLabel*>("lbRestoreKey")->text(), "Restores now: Ctrl+Alt+O");
+    ASSERT_TRUE(Press("ctrl+alt+h", [&] { return observer.Withdrawn(Id(*window)); }));
+    EXPECT_TRUE(Press("ctrl+alt+o", [&] { return observer.ShownAndManaged(Id(*window)); }));
+}
+
+// With no restore key at work, the hide key and minimising leave the window on the screen.
+TEST_F(HotKeyPanelOnXTest, WithoutAWorkingRestoreKeyTheWindowIsNotHidden)
+{
+    // What the user does clears the status bar first.
+    auto staysShown = [&](TfrmWeb& window, const std::vector<std::string>& command) {
+        window.statusBar()->clearMessage();
+        server.Run(command);
+        return WaitUntil([&] {
+            return window.statusBar()->currentMessage() == "No restore key works, so the window is not "
+                                                           "hidden. Choose one under Tools > Hot Keys." &&
+                   observer.ShownAndManaged(Id(window)) && !window.isMinimized();
+        });
+    };
+    const std::vector<std::string> hideKey{"xdotool", "key", "ctrl+alt+h"};
+    {
+        OtherClientHoldingCtrlAlt other(server); // the stored restore key, at start
+        auto window = Create();
+        EXPECT_EQ(window->statusBar()->currentMessage(),
+                  "Ctrl+Alt+O couldn't be assigned to a hotkey, so it does not restore the window.");
+        Show(*window);
+        EXPECT_TRUE(staysShown(*window, hideKey));
+        EXPECT_TRUE(staysShown(*window, {"xdotool", "windowminimize", std::to_string(Id(*window))}));
+    }
+    // A restore key of the panel's, deleted there.
+    auto window = Create();
+    Show(*window);
+    window->HotKeys1Click();
+    Recorder(*window).SetHotKey(CtrlAltKey | 'R');
+    window->bHotkey2Click();
+    window->findChild<QListWidget*>("ListBox1")->setCurrentRow(0);
+    window->bDeleteClick();
+    EXPECT_EQ(window->findChild<QLabel*>("lbRestoreKey")->text(),
+              "Restores now: Ctrl+Alt+R (not registered)");
+    EXPECT_TRUE(staysShown(*window, hideKey));
+}
+
+TEST_F(HotKeyPanelOnXTest, WithTheOptionTheMailWindowAndAnOpenDialogHideAndComeBack)
+{
+    for (const bool option : {false, true}) {
+        SCOPED_TRACE(option);
+        auto window = Create();
+        QWidget mailWindow;
+        window->SetMailWindow(&mailWindow);
+        window->HotKeys1Click();
+        if (option)
+            window->findChild<QCheckBox*>("cbHideMailWindow")->click();
+        QDialog dialog(window.get());
+        Show(*window);
+        Show(mailWindow);
+        dialog.open(); // modal to the window, waiting for its answer
+        Show(dialog);
+        const std::vector<QWidget*> others{&mailWindow, &dialog};
+
+        ASSERT_TRUE(Press("ctrl+alt+h", [&] { return observer.Withdrawn(Id(*window)); }));
+        for (QWidget* other : others)
+            EXPECT_TRUE(WaitUntil([&] { return observer.Withdrawn(Id(*other)) == option; }, 10000));
+        EXPECT_TRUE(Press("ctrl+alt+o", [&] {
+            return observer.ShownAndManaged(Id(*window)) && observer.ShownAndManaged(Id(mailWindow)) &&
+                   observer.ShownAndManaged(Id(dialog));
+        }));
+        EXPECT_TRUE(dialog.isVisible()); // still waiting: hiding it was no answer
+    }
 }
 
 TEST_F(HotKeyPanelOnXTest, RecordedCtrlShiftKHidesFromThenOn)

@@ -162,6 +162,15 @@ TEST_F(WebEngineNavigationTest, TypedLinksBackForwardAndFramesKeepHistoryCaption
     // Typed addresses went to the top of the list, linked ones were appended by their titles;
     // all share the first 24 characters "http://127.0.0.1:PORT/", so only the typed lines remain.
     EXPECT_EQ(Urls()->itemText(0), Url("c.html"));
+
+    // Back, then the first page again: History is at its first entry, the engine one page on.
+    window->Back1Click();
+    ASSERT_TRUE(Shows("Page A", "a.html"));
+    Urls()->setEditText(Url("index.html"));
+    window->NavigateToAddress();
+    ASSERT_TRUE(Shows("Home", "index.html"));
+    EXPECT_EQ(window->HistoryIndex(), 0);
+    EXPECT_EQ(TravelEnabled(), std::make_pair(false, false));
 }
 
 TEST_F(WebEngineNavigationTest, ServerRedirectIsOneHistoryEntry)

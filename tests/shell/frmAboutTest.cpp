@@ -18,11 +18,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 using namespace quietpane;
 using quietpane::test::ScriptedDialogs;
 
 namespace {
+
+// The version as the program's --version prints it ("Quietpane 0.1"), on the About box's line.
+std::string ProgramVersionLine()
+{
+    const std::string printed = test::RunProgram({QUIETPANE_PROGRAM, "--version"});
+    return "Version " + printed.substr(printed.find(' ') + 1, printed.find('\n') - printed.find(' ') - 1);
+}
 
 class AboutTest : public ::testing::Test {
 protected:
@@ -49,14 +57,14 @@ TEST_F(AboutTest, IsABorderlessBoxOfTheFixedSize)
 TEST_F(AboutTest, TextsStandAtTheirPlacesInTheirStyles)
 {
     struct Expected {
-        const char* text;
+        std::string text;
         QPoint place;
         bool bold;
         const char* colour;
     };
     const Expected texts[] = {
         {"Quietpane Browser", {16, 16}, true, "purple"},
-        {"Version 1.0", {232, 32}, true, nullptr},
+        {ProgramVersionLine(), {232, 32}, true, nullptr},
         {"Default Hotkey 01:  Ctrl + Alt + H", {16, 96}, false, nullptr},
         {"Default Hotkey 02:  Ctrl + Alt + O", {16, 112}, false, nullptr},
         {"Hotkey 01:", {16, 150}, true, nullptr},
@@ -65,7 +73,7 @@ TEST_F(AboutTest, TextsStandAtTheirPlacesInTheirStyles)
         {"To bring Quietpane back.", {90, 170}, false, "blue"},
     };
     for (const Expected& expected : texts) {
-        const QLabel* label = Text(QString::fromLatin1(expected.text));
+        const QLabel* label = Text(QString::fromStdString(expected.text));
         ASSERT_NE(label, nullptr) << expected.text;
         EXPECT_EQ(label->mapTo(&about, QPoint(0, 0)), expected.place) << expected.text;
         EXPECT_EQ(label->font().bold(), expected.bold) << expected.text;

@@ -35,9 +35,15 @@ public:
         travel_.resize(position_ + 1);
         travel_.push_back(url);
         position_ = static_cast<int>(travel_.size()) - 1;
+        CommandStateChange();
     }
     void GoBack() override { Travel(-1); }
     void GoForward() override { Travel(+1); }
+    bool CanGoBack() const override { return !refuseTravel && position_ > 0; }
+    bool CanGoForward() const override
+    {
+        return !refuseTravel && position_ + 1 < static_cast<int>(travel_.size());
+    }
     void Stop() override { ++stops; }
     void Refresh() override { ++refreshes; }
     int QueryStatusWB(int) override { return 0; }
@@ -56,6 +62,12 @@ private:
             throw EBrowserError("no page that way");
         position_ = target;
         OnBeforeNavigate2(travel_[position_], true);
+        CommandStateChange();
+    }
+    void CommandStateChange()
+    {
+        if (OnCommandStateChange)
+            OnCommandStateChange();
     }
 
     QWidget* widget_;

@@ -31,4 +31,13 @@ private:
     char* argv_[2] = {name_, nullptr};
 };
 
+// An application for the web engine (its sandbox and shared contexts prepared first) on an X
+// server of its own with openbox.
+template <typename Application> std::unique_ptr<XApplication<Application>> EngineDesktop()
+{
+    PrepareQtEnvironment(); // the platform is X all the same
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    return std::make_unique<XApplication<Application>>(XServer::Options{.windowManager = true});
+}
+
 } // namespace quietpane::test

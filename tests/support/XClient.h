@@ -46,6 +46,47 @@ inline bool GrabAsOtherClient(xcb_connection_t* connection, xcb_keycode_t key, u
     return error == nullptr;
 }
 
+// Reads the connection's pending events; true once a key press was among them, now or before.
+inline bool KeyPressArrived(xcb_connection_t* connection, bool& arrived)
+{
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+        arrived = arrived || (event->response_type & 0x7f) == XCB_KEY_PRESS;
+        std::free(event);
+    }
+    return arrived;
+}
+
+// A window of another program beside the program's: shown at once (the window manager gives it
+// the focus, as it does to every new window), it takes typed keys whenever it has the focus.
+class OtherProgramWindow {
+public:
+    explicit OtherProgramWindow(const XServer& server) : connection_(Connect(server))
+    {
+        xcb_connection_t* connection = connection_.get();
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+        window_ = xcb_generate_id(connection);
+        const uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_KEY_PRESS};
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0, 300, 200, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                          XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+        const char title[] = "Another program";
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                            sizeof title - 1, title);
+        xcb_map_window(connection, window_);
+        xcb_flush(connection);
+    }
+
+    xcb_window_t Id() const { return window_; }
+
+    // True once a typed key reached this window.
+    bool KeyArrived() { return KeyPressArrived(connection_.get(), keyArrived_); }
+
+private:
+    Connection connection_;
+    xcb_window_t window_ = XCB_NONE;
+    bool keyArrived_ = false;
+};
+
 // Looks at windows the way the window manager and a task bar do: from outside.
 class Observer {
 public:
@@ -66,6 +107,16 @@ public:
     bool ShownAndManaged(xcb_window_t window) const { return Mapped(window) && Managed(window); }
     // Hidden by its program, not iconified by the window manager.
     bool Withdrawn(xcb_window_t window) const { return !Mapped(window) && !Managed(window); }
+
+    // The window with the keyboard focus (none, or the pointer's root, are no window of anyone's).
+    xcb_window_t Focus() const
+    {
+        auto* reply =
+            xcb_get_input_focus_reply(connection_.get(), xcb_get_input_focus(connection_.get()), nullptr);
+        const xcb_window_t focus = reply != nullptr ? reply->focus : XCB_NONE;
+        std::free(reply);
+        return focus;
+    }
 
     bool HasState(xcb_window_t window, const char* state) const
     {
