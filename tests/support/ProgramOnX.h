@@ -35,6 +35,7 @@ public:
     bool Start()
     {
         auto environment = server.Environment();
+        environment.insert(extraEnvironment.begin(), extraEnvironment.end());
         environment["QT_QPA_PLATFORM"] = "xcb";
         process = copy.Start(environment);
         return Eventually([&] { return (mainWindow = VisibleWindowNamed(".")) != XCB_NONE; }, StartTime) &&
@@ -92,6 +93,8 @@ public:
     ProgramCopy copy;
     std::unique_ptr<ChildProcess> process;
     xcb_window_t mainWindow = XCB_NONE;
+    // Added to the program's environment at every start (a session bus of the test's own).
+    std::map<std::string, std::string> extraEnvironment;
 };
 
 } // namespace quietpane::test
