@@ -26,6 +26,17 @@ constexpr int kCheckMailX = 30, kCheckMailY = 12;
 class MailWindowProgramTest : public ::testing::Test {
 protected:
     std::filesystem::path Database() const { return run.copy.ProgramFolder() / "Quietpane.mdb"; }
+    // The main window's "Email" shows the mail window; none when it never comes.
+    xcb_window_t ShowMailWindow()
+    {
+        run.Click(run.mainWindow, kEmailButtonX, kEmailButtonY);
+        xcb_window_t mail = XCB_NONE;
+        const bool shown =
+            Eventually([&] { return (mail = run.VisibleWindowNamed("^Email$", run.mainWindow)) != XCB_NONE; },
+                       ProgramOnX::ReactionTime) &&
+            run.BecomesShown(mail);
+        return shown ? mail : XCB_NONE;
+    }
 
     ProgramOnX run{QUIETPANE_PROGRAM, QUIETPANE_DELIVERED_DATABASE};
 };
@@ -34,12 +45,8 @@ TEST_F(MailWindowProgramTest,
        MailWindowHasNoTaskBarButtonAndClosingItWhileTheMainWindowIsHiddenKeepsTheProgram)
 {
     ASSERT_TRUE(run.Start()) << run.copy.Log();
-    run.Click(run.mainWindow, kEmailButtonX, kEmailButtonY);
-    xcb_window_t mail = XCB_NONE;
-    ASSERT_TRUE(
-        Eventually([&] { return (mail = run.VisibleWindowNamed("^Email$", run.mainWindow)) != XCB_NONE; },
-                   ProgramOnX::ReactionTime));
-    ASSERT_TRUE(run.BecomesShown(mail));
+    const xcb_window_t mail = ShowMailWindow();
+    ASSERT_NE(mail, XCB_NONE);
     EXPECT_TRUE(run.OffTheTaskBar(mail));
     // Without a task-bar button a minimised window could not be found again: it hides instead.
     run.server.Run({"xdotool", "windowminimize", std::to_string(mail)});
@@ -106,12 +113,8 @@ TEST_F(MailWindowProgramTest, PasswordInTheKeyringLogsInAfterARestartAndLeavesNo
     EXPECT_EQ(file.find(DovecotServer::Password), std::string::npos);
 
     ASSERT_TRUE(run.Start()) << run.copy.Log();
-    run.Click(run.mainWindow, kEmailButtonX, kEmailButtonY);
-    xcb_window_t mail = XCB_NONE;
-    ASSERT_TRUE(
-        Eventually([&] { return (mail = run.VisibleWindowNamed("^Email$", run.mainWindow)) != XCB_NONE; },
-                   ProgramOnX::ReactionTime));
-    ASSERT_TRUE(run.BecomesShown(mail));
+    const xcb_window_t mail = ShowMailWindow();
+    ASSERT_NE(mail, XCB_NONE);
     run.Click(mail, kCheckMailX, kCheckMailY);
     // A session that logged in moves the new message out of new/.
     EXPECT_TRUE(Eventually([&] { return !std::filesystem::exists(delivered); }, ProgramOnX::ReactionTime))
