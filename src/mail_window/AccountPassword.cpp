@@ -34,7 +34,12 @@ void TAccountPassword::Settle(const TMailAccount& stored, bool afterUpdate)
     const QString account = PasswordAccountKey(stored.userId, stored.serverIn);
     known_ = !stored.password.isEmpty() || afterUpdate;
     OnPlace(kWaiting);
-    move_.Start([this, settling, account, afterUpdate](const TPasswordMoveReport& moved) {
+    // A login or server changed by Update leaves no password behind under the old key.
+    const QString replaced = afterUpdate && account != account_ ? account_ : QString();
+    account_ = account;
+    move_.Start([this, settling, account, afterUpdate, replaced](const TPasswordMoveReport& moved) {
+        if (!replaced.isEmpty())
+            store_.Delete(replaced, [](const TPasswordReply&) {});
         if (settling != settling_)
             return;
         if (moved.result == TPasswordMoveResult::Moved)

@@ -41,6 +41,7 @@ private:
 
     TPasswordStore& store_;
     TScrambledPasswordMove move_;
+    QString account_; // the key the password is kept under
     bool known_ = true;
     std::vector<std::function<void()>> waiting_;
     // Answers of the keyring for an account settled again since are dropped, and so are those

@@ -346,7 +346,12 @@ TEST_F(MailWindowTest, UpdateMovesThePasswordIntoTheKeyringAndAStartWaitsForItsA
                                           ScramblePassword(QStringLiteral("secret")) + " 0"});
     EXPECT_EQ(Text("txtPassword"), "secret");
 
-    // A password emptied on the Setup tab leaves the keyring too, or the next start would bring it back.
+    // Another login takes the password along; an emptied one leaves the keyring too, or the next
+    // start would bring it back.
+    Type(*window, "txtUserID", QStringLiteral("bob"));
+    Click(*window, "bUpdate");
+    ASSERT_TRUE(AwaitPasswordPlace(*window));
+    EXPECT_EQ(passwords.entries, (std::map<QString, QString>{{"bob@pop.example.org", "secret"}}));
     Child<QLineEdit>(*window, "txtPassword").clear();
     Click(*window, "bUpdate");
     ASSERT_TRUE(WaitUntil([&] { return passwords.entries.empty(); }));
