@@ -12,6 +12,7 @@
 #include "platform/GuardedApplication.h"
 #include "platform/KeyringPasswordStore.h"
 #include "platform/MessageBoxes.h"
+#include "platform/ProgramData.h"
 #include "platform/WindowFont.h"
 #include "platform/WindowHiding.h"
 
@@ -155,7 +156,7 @@ void TfrmEmail::FormCreate()
     sendPage_->SetFrom(account.FromText());
     // The outgoing server is connected later, once the program is on the screen.
     attachmentFolder_ += QStringLiteral("/Attach/");
-    QDir().mkpath(attachmentFolder_);
+    MakePrivateFolder(attachmentFolder_);
 }
 
 void TfrmEmail::ConnectOutgoingServer()

@@ -12,7 +12,15 @@
 template <typename TAction> class TScopeExit {
 public:
     explicit TScopeExit(TAction action) : action_(std::move(action)) {}
-    ~TScopeExit() { action_(); }
+    // A failing action must not end the program: the destructor may run while an exception
+    // unwinds, where a second one calls std::terminate.
+    ~TScopeExit()
+    {
+        try {
+            action_();
+        } catch (...) {
+        }
+    }
     TScopeExit(const TScopeExit&) = delete;
     TScopeExit& operator=(const TScopeExit&) = delete;
 

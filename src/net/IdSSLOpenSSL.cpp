@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "net/IdDeadline.h"
 #include "net/IdSocketHandle.h"
 
 namespace {
@@ -63,6 +64,8 @@ TIdSSLSession::TIdSSLSession(TIdSocketHandle& socket, const TIdTLSOptions& optio
         RaiseFailure("TLS set-up failed");
     }
     SSL_CTX_set_min_proto_version(context_.get(), TLS1_2_VERSION);
+    // A renegotiation would let a server start a second handshake in the middle of a command.
+    SSL_CTX_set_options(context_.get(), SSL_OP_NO_RENEGOTIATION);
     SSL_CTX_set_verify(context_.get(), SSL_VERIFY_PEER, nullptr);
     SSL_CTX_set_default_verify_paths(context_.get());
     if (!options.CAFile.empty() &&
@@ -83,21 +86,37 @@ TIdSSLSession::TIdSSLSession(TIdSocketHandle& socket, const TIdTLSOptions& optio
     // An empty memory buffer means "no data yet", not the end of input.
     BIO_set_mem_eof_return(incoming_, -1);
     SSL_set_bio(session_.get(), incoming_, outgoing_);
-    const std::string& name = options.PeerName;
-    if (IsAddressText(name)) {
-        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(session_.get()), name.c_str());
-    } else {
-        SSL_set_hostflags(session_.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-        SSL_set1_host(session_.get(), name.c_str());
-        SSL_set_tlsext_host_name(session_.get(), name.c_str());
-    }
+    ExpectPeerName(options.PeerName);
     Handshake(timeoutMs);
+}
+
+void TIdSSLSession::ExpectPeerName(const std::string& name)
+{
+    // Without a name to check, any trusted certificate would pass.
+    if (name.empty()) {
+        throw EIdTLSError("TLS set-up failed: no server name to check the certificate against.");
+    }
+    if (IsAddressText(name)) {
+        if (X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(session_.get()), name.c_str()) != 1) {
+            RaiseFailure("TLS set-up failed");
+        }
+        return;
+    }
+    // A certificate that names its hosts is not also taken for the name in its subject.
+    SSL_set_hostflags(session_.get(),
+                      X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
+    if (SSL_set1_host(session_.get(), name.c_str()) != 1 ||
+        SSL_set_tlsext_host_name(session_.get(), name.c_str()) != 1) {
+        RaiseFailure("TLS set-up failed");
+    }
 }
 
 TIdSSLSession::~TIdSSLSession() = default;
 
 void TIdSSLSession::Handshake(int timeoutMs)
 {
+    // A server that sends one byte now and then must not hold the handshake open for ever.
+    const TIdDeadline deadline(timeoutMs);
     for (;;) {
         ERR_clear_error();
         const int result = SSL_connect(session_.get());
@@ -117,7 +136,7 @@ void TIdSSLSession::Handshake(int timeoutMs)
             }
             RaiseFailure("TLS handshake failed");
         }
-        const long fed = Feed(timeoutMs);
+        const long fed = Feed(deadline.RemainingMs());
         if (fed == kNoData) {
             throw EIdTLSError("TLS handshake failed: the server did not answer.");
         }
@@ -137,6 +156,7 @@ bool TIdSSLSession::HasPendingInput() const
 
 long TIdSSLSession::Receive(char* destination, std::size_t size, int timeoutMs)
 {
+    const TIdDeadline deadline(timeoutMs);
     for (;;) {
         ERR_clear_error();
         const int count = SSL_read(session_.get(), destination, ClampedSize(size));
@@ -155,10 +175,27 @@ long TIdSSLSession::Receive(char* destination, std::size_t size, int timeoutMs)
         if (error != SSL_ERROR_WANT_READ) {
             RaiseFailure("TLS receive failed");
         }
-        const long fed = Feed(timeoutMs);
+        const long fed = Feed(deadline.RemainingMs());
         if (fed <= 0) {
             return fed;
         }
+    }
+}
+
+long TIdSSLSession::ReceiveBuffered(char* destination, std::size_t size)
+{
+    ERR_clear_error();
+    const int count = SSL_read(session_.get(), destination, ClampedSize(size));
+    if (count > 0) {
+        return count;
+    }
+    switch (SSL_get_error(session_.get(), count)) {
+    case SSL_ERROR_WANT_READ:
+        return 0;
+    case SSL_ERROR_ZERO_RETURN:
+        return -1;
+    default:
+        RaiseFailure("TLS receive failed");
     }
 }
 
@@ -178,7 +215,11 @@ void TIdSSLSession::Close() noexcept
 {
     ERR_clear_error();
     SSL_shutdown(session_.get());
-    Flush();
+    const int count = BIO_read(outgoing_, chunk_.data(), ClampedSize(chunk_.size()));
+    if (count > 0) {
+        // What does not fit the socket's buffer now is dropped: the connection closes anyway.
+        socket_.Send(chunk_.data(), static_cast<std::size_t>(count));
+    }
     ERR_clear_error();
 }
 

@@ -51,8 +51,7 @@ public:
 
     // Runs the handshake and checks the certificate against the system's trust store and the
     // peer name. Raises EIdTLSCertificateNotTrusted or EIdTLSError and leaves nothing behind.
-    // timeoutMs bounds each wait of the handshake, and later each wait for room to send
-    // (EIdWriteTimeout).
+    // timeoutMs bounds the whole handshake, and later each wait for room to send (EIdWriteTimeout).
     TIdSSLSession(TIdSocketHandle& socket, const TIdTLSOptions& options, int timeoutMs);
     ~TIdSSLSession();
     TIdSSLSession(const TIdSSLSession&) = delete;
@@ -60,13 +59,18 @@ public:
 
     // Bytes received but not yet handed out: the socket's readability says nothing about them.
     bool HasPendingInput() const;
+    // timeoutMs bounds the wait for a whole record, however slowly its bytes come.
     long Receive(char* destination, std::size_t size, int timeoutMs);
+    // Decrypts what the engine already holds, without waiting: the count, 0 when no application
+    // data is there (a session ticket is no data), -1 when the peer ended the session.
+    long ReceiveBuffered(char* destination, std::size_t size);
     // Takes what the socket holds into the engine without decrypting it, for a socket known to
     // be readable: the count, or 0 when the peer has closed, -1 on a socket error.
     long TakeAvailable();
     // Encrypts and sends all of data; returns its size on success.
     long Send(const char* data, std::size_t size);
-    // Tells the peer the session ends, without waiting for its answer. Never raises.
+    // Tells the peer the session ends with at most one attempt that does not wait: a server that
+    // stopped reading must not hold a close, and a close runs where nothing may raise.
     void Close() noexcept;
     // "TLSv1.3" and the like.
     std::string ProtocolVersion() const;
@@ -84,6 +88,8 @@ private:
     long Flush();
     // One receive from the socket into the engine; the count, or 0, -1 or kNoData.
     long Feed(int timeoutMs);
+    // Sets the name the certificate must carry; an empty name or one OpenSSL refuses raises.
+    void ExpectPeerName(const std::string& name);
     [[noreturn]] void RaiseFailure(const std::string& step) const;
 
     TIdSocketHandle& socket_;
@@ -98,11 +104,15 @@ private:
 };
 
 // A login would send the password over a network unencrypted.
+// What a session may not do in clear text: the refusal names it.
 class EIdTLSRequired : public EIdTLSError {
 public:
-    EIdTLSRequired()
-        : EIdTLSError("The server does not offer TLS: the password is not sent over the network "
-                      "unencrypted.")
+    static constexpr const char* kPassword = "the password is not sent";
+    static constexpr const char* kMessage = "the message is not sent";
+    static constexpr const char* kMailbox = "the mailbox is not read";
+
+    explicit EIdTLSRequired(const std::string& refused = kPassword)
+        : EIdTLSError("The server does not offer TLS: " + refused + " over the network unencrypted.")
     {
     }
 };

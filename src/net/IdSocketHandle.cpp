@@ -92,12 +92,17 @@ void TIdSocketHandle::ClearAddresses(bool resetLocal)
 
 bool TIdSocketHandle::IsReadable(int timeoutMs)
 {
-    return Wait(false, timeoutMs);
+    return Wait(handle_, false, timeoutMs);
 }
 
 bool TIdSocketHandle::IsWritable(int timeoutMs)
 {
-    return Wait(true, timeoutMs);
+    return Wait(handle_, true, timeoutMs);
+}
+
+bool TIdSocketHandle::IsOtherReadable(TIdStackSocketHandle descriptor, int timeoutMs)
+{
+    return Wait(descriptor, false, timeoutMs);
 }
 
 void TIdSocketHandle::CheckWaitable() const
@@ -110,7 +115,7 @@ void TIdSocketHandle::CheckWaitable() const
     }
 }
 
-bool TIdSocketHandle::Wait(bool forWriting, int timeoutMs)
+bool TIdSocketHandle::Wait(TIdStackSocketHandle descriptor, bool forWriting, int timeoutMs)
 {
     int remaining = timeoutMs == IdTimeoutInfinite ? IdTimeoutInfinite : std::max(timeoutMs, 0);
     for (;;) {
@@ -126,7 +131,7 @@ bool TIdSocketHandle::Wait(bool forWriting, int timeoutMs)
                 slice = remaining % idle == 0 ? idle : remaining % idle;
             }
         }
-        std::vector<TIdStackSocketHandle> list{handle_};
+        std::vector<TIdStackSocketHandle> list{descriptor};
         const bool ready = (forWriting ? SocketStack->WaitReadable(nullptr, &list, nullptr, slice)
                                        : SocketStack->WaitReadable(&list, nullptr, nullptr, slice)) == 1;
         TIdAntiFreezeBase::KeepResponsive(!ready);

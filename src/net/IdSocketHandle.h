@@ -71,6 +71,9 @@ public:
     // A wait that Cancel ended raises EIdCommandCancelled instead.
     bool IsReadable(int timeoutMs);
     bool IsWritable(int timeoutMs);
+    // Waits like IsReadable, but for another descriptor to become readable (a name lookup's
+    // answer): closing or cancelling this socket ends the wait all the same.
+    bool IsOtherReadable(TIdStackSocketHandle descriptor, int timeoutMs);
     // Makes the wait in progress (a handler running inside it calls this) and every later one on
     // this socket raise EIdCommandCancelled; the owner closes the socket. A new socket forgets it.
     void Cancel() { cancelled_ = true; }
@@ -83,7 +86,7 @@ public:
 private:
     void ReadLocalAddress();
     void ReadPeerAddress();
-    bool Wait(bool forWriting, int timeoutMs);
+    bool Wait(TIdStackSocketHandle descriptor, bool forWriting, int timeoutMs);
     // Raises when the socket was closed or the wait cancelled, also by a handler run meanwhile.
     void CheckWaitable() const;
 

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "net/IdGlobal.h"
+#include "net/IdNameLookup.h"
 
 std::unique_ptr<TIdStack> SocketStack;
 
@@ -401,15 +402,11 @@ std::string TIdStackPosix::LocalHostName()
 
 std::string TIdStackPosix::HostToAddress(const std::string& name)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* answer = nullptr;
-    const int status = getaddrinfo(name.c_str(), nullptr, &hints, &answer);
-    if (status != 0 || answer == nullptr) {
+    std::string address;
+    const int status = LookUpIPv4(name, address);
+    if (status != 0) {
         lastError_ = status == EAI_AGAIN ? Id_WSATRY_AGAIN : Id_WSAHOST_NOT_FOUND;
         RaiseSocketFailure(lastError_);
     }
-    const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owned(answer, &freeaddrinfo);
-    return AddressToText(reinterpret_cast<const sockaddr_in*>(answer->ai_addr)->sin_addr.s_addr);
+    return address;
 }

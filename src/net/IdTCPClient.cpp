@@ -5,6 +5,9 @@
 #include <sys/socket.h>
 
 #include "net/IdCommandArgument.h"
+#include "net/IdDeadline.h"
+#include "net/IdGlobal.h"
+#include "net/IdNameLookup.h"
 
 namespace {
 
@@ -44,6 +47,7 @@ void TIdTCPClient::Connect()
         throw EIdAlreadyConnected();
     }
     CheckCommandArgument(Host, "host name");
+    const TIdDeadline deadline(ConnectTimeout);
     ClearConnectionState();
     SocketHandle().AllocateHandle(SOCK_STREAM, 0);
     try {
@@ -52,16 +56,13 @@ void TIdTCPClient::Connect()
         const bool viaSocks = SocksInfo.Version != svNoSocks;
         const std::string& host = viaSocks ? SocksInfo.Host : Host;
         const int port = viaSocks ? SocksInfo.Port : Port;
-        if (!TIdStack::IsDottedIPv4(host)) {
-            ReportStatus(stResolving, host);
-        }
-        SocketHandle().SetPeerAddress(SocketStack->ResolveHostName(host), port);
+        SocketHandle().SetPeerAddress(Resolve(host, deadline.RemainingMs()), port);
         if (!UseNagle) {
             const int noDelay = 1;
             SocketHandle().SetSockOpt(IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         }
         ReportStatus(stConnecting, SocketHandle().PeerAddress);
-        SocketStack->CheckSocketResult(SocketHandle().ConnectToPeer(AF_INET, ConnectTimeout));
+        SocketStack->CheckSocketResult(SocketHandle().ConnectToPeer(AF_INET, deadline.RemainingMs()));
     } catch (...) {
         try {
             Disconnect();
@@ -78,12 +79,37 @@ void TIdTCPClient::Connect()
     NotifyConnected();
 }
 
+std::string TIdTCPClient::Resolve(const std::string& host, int timeoutMs)
+{
+    if (TIdStack::IsDottedIPv4(host)) {
+        return host;
+    }
+    ReportStatus(stResolving, host);
+    if (SameTextNoCase(host, "LOCALHOST")) {
+        return SocketStack->ResolveHostName(host);
+    }
+    const TIdNameLookup lookup(host);
+    if (!SocketHandle().IsOtherReadable(lookup.Descriptor(), timeoutMs)) {
+        throw EIdHostLookupTimeout(host);
+    }
+    return lookup.Address();
+}
+
+bool TIdTCPClient::PeerIsLoopback()
+{
+    if (SocksInfo.Version == svNoSocks) {
+        return TIdTCPConnection::PeerIsLoopback();
+    }
+    // The proxy may look the name up itself: only a name that is this machine by itself counts.
+    return SameTextNoCase(Host, "LOCALHOST") || IsLoopbackAddress(Host);
+}
+
 void TIdTCPClient::NegotiateSocks4()
 {
     const bool remoteLookup = SocksInfo.Version == svSocks4A;
     std::string request = {4, 1};
     request += PortBytes(Port);
-    request += remoteLookup ? std::string{0, 0, 0, 1} : AddressBytes(SocketStack->ResolveHostName(Host));
+    request += remoteLookup ? std::string{0, 0, 0, 1} : AddressBytes(Resolve(Host, ConnectTimeout));
     request += SocksInfo.UserID + '\0';
     if (remoteLookup) {
         request += Host + '\0';

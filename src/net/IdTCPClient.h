@@ -69,9 +69,18 @@ public:
     TNotifyEvent OnConnected;
 
     virtual void NotifyConnected();
+    // ConnectTimeout bounds the name lookup and the connect together.
     virtual void Connect();
 
+protected:
+    // Through a proxy the server is the target host, not the proxy: a proxy on this machine
+    // still sends everything on over the network.
+    bool PeerIsLoopback() override;
+
 private:
+    // The address of host within timeoutMs, with events running; a disconnect or cancel during
+    // the wait ends it.
+    std::string Resolve(const std::string& host, int timeoutMs);
     void NegotiateSocks4();
     void NegotiateSocks5();
     // A read during SOCKS 5 negotiation; any failure means the proxy did not answer properly.

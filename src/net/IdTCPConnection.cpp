@@ -198,6 +198,25 @@ int16_t TIdTCPConnection::CheckReplyCode(int16_t code, const TIdReplyCodes& acce
     return code;
 }
 
+template <typename Read> auto TIdTCPConnection::WithinReplyTime(Read read)
+{
+    if (replyDeadline_) {
+        return read();
+    }
+    replyDeadline_.emplace(ReadTimeout);
+    const TScopeExit endReply([this] { replyDeadline_.reset(); });
+    return read();
+}
+
+template <typename Error, typename... Arguments>
+void TIdTCPConnection::RejectInput(const Arguments&... arguments)
+{
+    inputBuffer_.Clear();
+    scannedLength_ = 0;
+    DropConnection();
+    throw Error(arguments...);
+}
+
 bool TIdTCPConnection::Connected()
 {
     ReceivePending();
@@ -214,10 +233,9 @@ void TIdTCPConnection::ReceivePending()
             return;
         }
         if (tls_) {
-            // Encrypted bytes wait in the session for the next read; what counts here is
-            // whether the server is still there.
-            peerClosed_ = tls_->TakeAvailable() <= 0;
-            return;
+            // Decrypted here, so that what the server said while idle shows as it does in clear.
+            peerClosed_ = tls_->TakeAvailable() <= 0 || !TakeDecrypted();
+            continue;
         }
         char* destination = inputBuffer_.PrepareAppend(RecvBufferSize);
         const long received = socketHandle_.Receive(destination, static_cast<std::size_t>(RecvBufferSize));
@@ -227,6 +245,24 @@ void TIdTCPConnection::ReceivePending()
             FilterReceived({destination, static_cast<std::size_t>(received)});
             inputBuffer_.CommitAppend(static_cast<std::size_t>(received));
         }
+    }
+}
+
+bool TIdTCPConnection::TakeDecrypted()
+{
+    for (;;) {
+        char* destination = inputBuffer_.PrepareAppend(RecvBufferSize);
+        long received = 0;
+        try {
+            received = tls_->ReceiveBuffered(destination, static_cast<std::size_t>(RecvBufferSize));
+        } catch (const EIdTLSError&) {
+            return false;
+        }
+        if (received <= 0) {
+            return received == 0;
+        }
+        FilterReceived({destination, static_cast<std::size_t>(received)});
+        inputBuffer_.CommitAppend(static_cast<std::size_t>(received));
     }
 }
 
@@ -279,15 +315,20 @@ std::string TIdTCPConnection::TakeInput(std::size_t count)
 int16_t TIdTCPConnection::ReadReply(const TIdReplyCodes& accepted)
 {
     replyLines_.clear();
-    std::string line = ReadNonEmptyLine();
-    replyLines_.push_back(line);
-    if (line.size() > 3 && line[3] == '-') {
-        const std::string endPrefix = line.substr(0, 3) + " ";
-        do {
-            line = ReadNonEmptyLine();
-            replyLines_.push_back(line);
-        } while (line.size() >= 4 && !SameTextNoCase(line.substr(0, 4), endPrefix));
-    }
+    WithinReplyTime([this] {
+        std::string line = ReadNonEmptyLine();
+        replyLines_.push_back(line);
+        if (line.size() > 3 && line[3] == '-') {
+            const std::string endPrefix = line.substr(0, 3) + " ";
+            do {
+                if (replyLines_.size() >= kMaxReplyLines) {
+                    RejectInput<EIdTooManyReplyLines>();
+                }
+                line = ReadNonEmptyLine();
+                replyLines_.push_back(line);
+            } while (line.size() >= 4 && !SameTextNoCase(line.substr(0, 4), endPrefix));
+        }
+    });
     replyWellFormed_ = std::all_of(replyLines_.begin(), replyLines_.end(), WellFormedReplyLine);
     const std::string& last = replyLines_.back();
     if (SameTextNoCase(last.substr(0, 3), "+OK")) {
@@ -314,7 +355,8 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, std::sp
     }
     // Waiting without a limit of the caller's own is waiting for the server: its time is limited.
     const bool serverLimited = timeoutMs == IdTimeoutInfinite && ReadTimeout != IdTimeoutInfinite;
-    const int waitMs = serverLimited ? ReadTimeout : timeoutMs;
+    const int serverMs = replyDeadline_ ? replyDeadline_->RemainingMs() : ReadTimeout;
+    const int waitMs = serverLimited ? serverMs : timeoutMs;
     if (!TLSInputPending() && !socketHandle_.IsReadable(waitMs)) {
         if (serverLimited) {
             DropConnection();
@@ -389,12 +431,12 @@ bool TIdTCPConnection::NextLine(std::string_view& line, std::size_t& consumed, c
                 line.remove_suffix(1);
             }
             if (line.size() > MaxLineLength) {
-                RejectLongLine();
+                RejectInput<EIdReadLineMaxLineLengthExceeded>();
             }
             return true;
         }
         if (data.size() > MaxLineLength + slack) {
-            RejectLongLine();
+            RejectInput<EIdReadLineMaxLineLengthExceeded>();
         }
         scannedLength_ = data.size();
         scannedTerminator_ = effective;
@@ -404,14 +446,6 @@ bool TIdTCPConnection::NextLine(std::string_view& line, std::size_t& consumed, c
             return false;
         }
     }
-}
-
-void TIdTCPConnection::RejectLongLine()
-{
-    inputBuffer_.Clear();
-    scannedLength_ = 0;
-    DropConnection();
-    throw EIdReadLineMaxLineLengthExceeded();
 }
 
 std::string TIdTCPConnection::ReadLine(const std::string& terminator, int timeoutMs)
@@ -436,6 +470,13 @@ void TIdTCPConnection::DiscardInput(std::size_t count)
 int16_t TIdTCPConnection::SendCommand(const std::string& text, const TIdReplyCodes& accepted)
 {
     if (!text.empty()) {
+        ReceivePending();
+        if (!inputBuffer_.Empty()) {
+            constexpr std::size_t kQuoted = 200;
+            const std::string_view pending = inputBuffer_.View();
+            RejectInput<EIdServerEndedSession>(
+                std::string(pending.substr(0, std::min(pending.find_first_of("\r\n"), kQuoted))));
+        }
         WriteLine(text);
     }
     return ReadReply(accepted);
@@ -491,12 +532,27 @@ void TIdTCPConnection::WriteStreamContent(std::istream& stream, bool fromStart, 
 
 std::string TIdTCPConnection::ReadNonEmptyLine()
 {
-    for (;;) {
+    for (std::size_t blank = 0; blank <= kMaxReplyLines; ++blank) {
         std::string line = Trim(ReadLine());
         if (!line.empty()) {
             return line;
         }
     }
+    RejectInput<EIdTooManyBlankLines>();
+}
+
+std::vector<std::string> TIdTCPConnection::ReadReplyListing()
+{
+    return WithinReplyTime([this] {
+        std::vector<std::string> lines;
+        for (std::string line = ReadLine(); line != "."; line = ReadLine()) {
+            if (lines.size() >= kMaxReplyLines) {
+                RejectInput<EIdTooManyReplyLines>();
+            }
+            lines.push_back(line.starts_with("..") ? line.substr(1) : line);
+        }
+        return lines;
+    });
 }
 
 void TIdTCPConnection::ReadExact(void* destination, std::size_t count)
@@ -592,7 +648,7 @@ bool TIdTCPConnection::CaptureBufferedLines(TIdLineSink* destination, const std:
         }
         if (line.size() > MaxLineLength) {
             flushRun();
-            RejectLongLine();
+            RejectInput<EIdReadLineMaxLineLengthExceeded>();
         }
     }
     DiscardInput(lineStart);
@@ -662,8 +718,13 @@ void TIdTCPConnection::StartTLS(const std::string& peerName)
 
 void TIdTCPConnection::CheckPasswordMayTravel()
 {
-    if (!TLSActive() && !PeerIsLoopback()) {
-        throw EIdTLSRequired();
+    CheckSessionMayTravel(EIdTLSRequired::kPassword);
+}
+
+void TIdTCPConnection::CheckSessionMayTravel(const std::string& refused)
+{
+    if (!TLSActive() && !AllowUnencrypted && !PeerIsLoopback()) {
+        throw EIdTLSRequired(refused);
     }
 }
 
@@ -677,9 +738,10 @@ long TIdTCPConnection::SendRaw(const char* data, std::size_t count)
     if (!tls_) {
         return socketHandle_.Send(data, count);
     }
+    // After a failed write or a refused record the session cannot go on.
     try {
         return tls_->Send(data, count);
-    } catch (const EIdWriteTimeout&) {
+    } catch (const EIdException&) {
         DropConnection();
         throw;
     }
@@ -687,8 +749,15 @@ long TIdTCPConnection::SendRaw(const char* data, std::size_t count)
 
 long TIdTCPConnection::ReceiveRaw(std::span<char> destination, int timeoutMs)
 {
-    return tls_ ? tls_->Receive(destination.data(), destination.size(), timeoutMs)
-                : socketHandle_.Receive(destination.data(), destination.size());
+    if (!tls_) {
+        return socketHandle_.Receive(destination.data(), destination.size());
+    }
+    try {
+        return tls_->Receive(destination.data(), destination.size(), timeoutMs);
+    } catch (const EIdException&) {
+        DropConnection();
+        throw;
+    }
 }
 
 void TIdTCPConnection::EndTLS()

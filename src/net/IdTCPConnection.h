@@ -4,12 +4,14 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "net/IdComponent.h"
+#include "net/IdDeadline.h"
 #include "net/IdSSLOpenSSL.h"
 #include "net/IdSocketHandle.h"
 
@@ -45,6 +47,28 @@ public:
 class EIdReadLineMaxLineLengthExceeded : public EIdTCPConnectionError {
 public:
     EIdReadLineMaxLineLengthExceeded() : EIdTCPConnectionError("Max line length exceeded.") {}
+};
+
+// A reply or capability list longer than any server needs; the connection is dropped.
+class EIdTooManyReplyLines : public EIdTCPConnectionError {
+public:
+    EIdTooManyReplyLines() : EIdTCPConnectionError("The server's reply has too many lines.") {}
+};
+
+// Endless blank lines instead of a reply; the connection is dropped.
+class EIdTooManyBlankLines : public EIdTCPConnectionError {
+public:
+    EIdTooManyBlankLines() : EIdTCPConnectionError("The server sent too many blank lines.") {}
+};
+
+// The server spoke while no command was waiting for it (an idle session's "421 ..."): what it
+// said cannot answer the next command, so the session is over.
+class EIdServerEndedSession : public EIdTCPConnectionError {
+public:
+    explicit EIdServerEndedSession(const std::string& said)
+        : EIdTCPConnectionError("The server ended the session: " + said)
+    {
+    }
 };
 
 class EIdProtocolReplyError : public EIdException {
@@ -133,14 +157,19 @@ public:
     TIdTCPConnection();
     ~TIdTCPConnection() override;
 
+    // Lines a reply, a capability list or the blank lines before a reply may have at most.
+    static constexpr std::size_t kMaxReplyLines = 1000;
+
     // Settings.
     int RecvBufferSize = 32768;
     int SendBufferSize = 32768;
     // Longest line ReadLine accepts; a longer one drops the connection and raises.
     std::size_t MaxLineLength = std::size_t{16} * 1024 * 1024;
     bool ASCIIFilter = false;
-    // How long a connect and a read wait for the server, in ms; IdTimeoutInfinite waits for ever.
-    // Running out closes the connection and raises.
+    // How long a connect (with its name lookup) and a read wait for the server, in ms;
+    // IdTimeoutInfinite waits for ever. A command's reply must come whole within ReadTimeout; a
+    // long transfer (a message) may take longer while no gap in it does. Running out closes the
+    // connection and raises.
     int ConnectTimeout = 20000;
     int ReadTimeout = 60000;
     TIdConnectionIntercept* Intercept() const { return intercept_; }
@@ -184,6 +213,8 @@ public:
     // the LF is dropped too. Returns "" with ReadTimedOut set when no data came.
     virtual std::string ReadLine(const std::string& terminator = "", int timeoutMs = IdTimeoutInfinite);
     virtual void DiscardInput(std::size_t count);
+    // Raises EIdServerEndedSession, with the connection closed, when the server has said
+    // something since the last reply: it would pass for the answer to this command.
     virtual int16_t SendCommand(const std::string& text, const TIdReplyCodes& accepted);
     int16_t SendCommand(const std::string& text, int16_t code);
     virtual void WriteText(const std::string& text);
@@ -191,6 +222,8 @@ public:
     virtual void WriteStreamContent(std::istream& stream, bool fromStart, bool withLength);
 
     std::string ReadNonEmptyLine();
+    // The lines of a reply's listing up to "." (a capability list), within the reply limits.
+    std::vector<std::string> ReadReplyListing();
     void ReadExact(void* destination, std::size_t count);
     // Reads lines up to the delimiter line (consumed, not stored). With unstuff a leading ".."
     // loses its first dot. A null destination drops the lines.
@@ -210,12 +243,15 @@ public:
     const TIdSSLSession* TLSSession() const { return tls_.get(); }
     // Raises EIdTLSRequired when a password sent now would cross a network unencrypted.
     void CheckPasswordMayTravel();
+    // Raises EIdTLSRequired with the refusal ("the message is not sent", ...) when the session
+    // would go on over a network unencrypted.
+    void CheckSessionMayTravel(const std::string& refused);
     // The user's leave to talk without TLS to a server that is not on this machine (a plain
-    // server on a local network); off unless the account allows it.
+    // server on a local network), the login included; off unless the account allows it.
     bool AllowUnencrypted = false;
 
 protected:
-    // Whether the peer is this machine; a test may present a loopback server as a remote one.
+    // Whether the server is this machine; a test may present a loopback server as a remote one.
     virtual bool PeerIsLoopback();
 
 private:
@@ -234,12 +270,16 @@ private:
     // already buffered, then consumes them. Returns true when the delimiter line was among them.
     bool CaptureBufferedLines(TIdLineSink* destination, const std::string& delimiter, bool unstuff,
                               std::string_view line, std::size_t consumed);
-    // Drops the connection and what it sent of the line: a peer sending an endless line must not
-    // exhaust memory.
-    [[noreturn]] void RejectLongLine();
     // Takes in whatever the peer sent without waiting, to learn whether it has closed.
     void ReceivePending();
     void FilterReceived(std::span<char> bytes) const;
+    // Decrypts into the input buffer what the TLS session holds; false when the peer ended it.
+    bool TakeDecrypted();
+    // Runs read, whose waits for the server then end together within ReadTimeout.
+    template <typename Read> auto WithinReplyTime(Read read);
+    // Drops the connection with what it sent and raises: the server's input cannot be used.
+    template <typename Error, typename... Arguments>
+    [[noreturn]] void RejectInput(const Arguments&... arguments);
 
     TIdSocketHandle socketHandle_;
     TIdBuffer inputBuffer_;
@@ -252,6 +292,8 @@ private:
     bool replyWellFormed_ = true;
     bool peerClosed_ = false;
     bool readTimedOut_ = false;
+    // Set while a command's reply is read: every wait for it ends by then.
+    std::optional<TIdDeadline> replyDeadline_;
     TIdConnectionIntercept* intercept_ = nullptr;
     bool interceptEnabled_ = false;
     std::unique_ptr<TIdSSLSession> tls_;

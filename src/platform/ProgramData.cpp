@@ -23,13 +23,6 @@ constexpr QFileDevice::Permissions kPrivateFile = QFileDevice::ReadOwner | QFile
 constexpr QFileDevice::Permissions kPrivateFolder =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
-// A folder only the user may enter; an existing one is made private too.
-void MakePrivateFolder(const QString& path)
-{
-    QDir().mkpath(path);
-    QFile::setPermissions(path, kPrivateFolder);
-}
-
 // The delivered database copied to path, unless a file is there already: the copy is written
 // under a temporary name and linked into place, so neither a second start at the same moment
 // nor a half-written file can replace or spoil a database the user already has.
@@ -135,6 +128,12 @@ private:
 
 } // namespace
 
+void MakePrivateFolder(const QString& path)
+{
+    QDir().mkpath(path);
+    QFile::setPermissions(path, kPrivateFolder);
+}
+
 TProgramDataPlaces RunningProgramPlaces()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
@@ -148,8 +147,11 @@ TProgramDataPlaces RunningProgramPlaces()
 QString PrepareProgramData(const TProgramDataPlaces& places)
 {
     const QFileInfo programFolder(places.programFolder);
-    if (programFolder.isWritable() && QFileInfo::exists(SettingsDatabasePath(places.programFolder)))
+    if (programFolder.isWritable() && QFileInfo::exists(SettingsDatabasePath(places.programFolder))) {
+        // The database holds the mail password, whatever folder the program was unpacked in.
+        QFile::setPermissions(SettingsDatabasePath(places.programFolder), kPrivateFile);
         return places.programFolder;
+    }
 
     const QString& folder = places.userDataFolder;
     MakePrivateFolder(folder);

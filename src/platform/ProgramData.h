@@ -22,12 +22,17 @@ struct TProgramDataPlaces {
 // <prefix>/bin, and the user's data folder.
 TProgramDataPlaces RunningProgramPlaces();
 
-// The folder that holds the database, "Screen" and "Attach" for these places. For the user's
-// folder it makes the folder (0700), the user's database from the delivered one (0600) when
+// The folder that holds the database, "Screen" and "Attach" for these places. A program folder
+// that holds the database keeps it, made private to its owner (0600). For the user's folder it
+// makes the folder (0700), the user's database from the delivered one (0600) when
 // there is none yet, and the two folders (0700); a database of an older version is brought up
 // to the delivered one's tables and columns, keeping its rows. Failures to make the copy are left
 // to the windows, whose opening of the missing database reports them.
 QString PrepareProgramData(const TProgramDataPlaces& places);
+
+// Makes the folder (and its parents) and gives it to the user alone (0700), also when it
+// existed: attachments, screen captures and the password-holding database live in such folders.
+void MakePrivateFolder(const QString& path);
 
 // Adds to the database at path the tables and columns of the delivered database that it lacks;
 // new tables get the delivered rows. Existing tables, columns and rows are left as they are.

@@ -11,10 +11,13 @@ namespace quietpane {
 
 // One running program per user: the first start listens on a local socket of the user's own;
 // a later start hands its request (an address, or none) to it and ends. Another user's
-// program listens on a socket of its own and is never reached.
+// program listens on a socket of its own and is never reached, and a socket that another user
+// listens on is never handed anything.
 class TSingleInstance final : public QObject {
 public:
-    // socketName: a full path, or a name placed in $XDG_RUNTIME_DIR (else the temporary folder).
+    // socketName: a full path, or a name placed in a folder only the user can reach: Qt's
+    // runtime folder, else "Quietpane-<user id>" in the temporary folder, else "Quietpane" in the
+    // user's cache folder. Without any, every start is the one.
     explicit TSingleInstance(const QString& socketName = DefaultSocketName());
     ~TSingleInstance() override;
 
@@ -30,6 +33,8 @@ public:
 
 private:
     bool HandOver(const QString& address) const;
+    // The first of the candidate folders that is private to the user; empty when none is.
+    static QString PrivateFolder();
     // A socket left behind by a program that ended without removing it is taken over.
     void Listen();
 

@@ -56,7 +56,7 @@ void TIdPOP3::Connect()
             // What the server offered before TLS no longer counts once it is up.
             capabilities_.reset();
         }
-        CheckPasswordMayTravel();
+        CheckSessionMayTravel(EIdTLSRequired::kMailbox);
         SendCommand("USER " + UserId, OkCode);
         SendCommand("PASS " + Password, OkCode);
     } catch (...) {
@@ -180,8 +180,7 @@ bool TIdPOP3::Offers(const std::string& capability)
         capabilities_.emplace();
         // A server without CAPA answers "-ERR" and lists nothing.
         if (SendCommand("CAPA", AnyCode) == OkCode) {
-            TIdStringListSink sink(*capabilities_);
-            CaptureLines(&sink);
+            *capabilities_ = ReadReplyListing();
         }
     }
     return std::any_of(capabilities_->begin(), capabilities_->end(),
@@ -191,22 +190,23 @@ bool TIdPOP3::Offers(const std::string& capability)
 void TIdPOP3::FetchHeaders(int first, int last, TIdMessage& message, const THeaderHandler& onHeader)
 {
     try {
-        if (first <= last && OffersPipelining()) {
-            int unsent = first;
-            for (int number = first; number <= last; ++number) {
+        const std::vector<int> numbers = first <= last ? ListedNumbers(first, last) : std::vector<int>{};
+        if (!numbers.empty() && OffersPipelining()) {
+            std::size_t unsent = 0;
+            for (std::size_t index = 0; index < numbers.size(); ++index) {
                 // Topped up in batches, so that one write carries many commands.
-                if (unsent <= last && unsent - number <= PipelineDepth / 2) {
+                if (unsent < numbers.size() && unsent - index <= PipelineDepth / 2) {
                     std::string batch;
-                    for (; unsent <= last && unsent < number + PipelineDepth; ++unsent) {
-                        batch +=
-                            "TOP " + std::to_string(unsent) + " 0\r\nLIST " + std::to_string(unsent) + "\r\n";
+                    for (; unsent < numbers.size() && unsent < index + PipelineDepth; ++unsent) {
+                        const std::string number = std::to_string(numbers[unsent]);
+                        batch += "TOP " + number + " 0\r\nLIST " + number + "\r\n";
                     }
                     WriteText(batch);
                 }
-                ReadHeaderListing(number, true, message, onHeader);
+                ReadHeaderListing(numbers[index], true, message, onHeader);
             }
         } else {
-            for (int number = first; number <= last; ++number) {
+            for (const int number : numbers) {
                 ReadHeaderListing(number, false, message, onHeader);
             }
         }
@@ -215,6 +215,20 @@ void TIdPOP3::FetchHeaders(int first, int last, TIdMessage& message, const THead
         DropConnection();
         throw;
     }
+}
+
+std::vector<int> TIdPOP3::ListedNumbers(int first, int last)
+{
+    SendCommand("LIST", OkCode);
+    std::vector<int> numbers;
+    for (std::string line = ReadLine(); line != "."; line = ReadLine()) {
+        const int number = StrToIntDef(line.substr(0, line.find(' ')), 0);
+        // Servers list in ascending order; a number out of it or repeated is not asked for twice.
+        if (number >= first && number <= last && (numbers.empty() || number > numbers.back())) {
+            numbers.push_back(number);
+        }
+    }
+    return numbers;
 }
 
 void TIdPOP3::ReadHeaderListing(int number, bool pipelined, TIdMessage& message,

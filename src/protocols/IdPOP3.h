@@ -42,10 +42,11 @@ public:
     // Receives each message of a listing: its number, its header block and its size (-1 when
     // the server refused to tell it; a refused header block leaves the message cleared).
     using THeaderHandler = std::function<void(int number, TIdMessage& message, int size)>;
-    // The header blocks and sizes of messages first..last in order, each handed over as soon as
-    // it has arrived. A server that offers PIPELINING gets the commands in batches, so that
-    // the round trips do not add up; others get one command at a time. Any failure closes the
-    // session and raises; the messages handed over so far stay handed over.
+    // The header blocks and sizes of messages first..last that the server's LIST names, in order,
+    // each handed over as soon as it has arrived: a count the server made up asks for nothing. A server that
+    // offers PIPELINING gets the commands in batches, so that the round trips do not add up; others get one
+    // command at a time. Any failure closes the session and raises; the messages handed over so far stay
+    // handed over.
     void FetchHeaders(int first, int last, TIdMessage& message, const THeaderHandler& onHeader);
     // Asks for the server's capabilities once per session.
     bool OffersPipelining();
@@ -55,6 +56,8 @@ private:
     bool Offers(const std::string& capability);
     // True for "+OK", false for "-ERR"; raises for anything else.
     bool ReadListingReply();
+    // The message numbers of a LIST of the whole mailbox, first..last only, in order.
+    std::vector<int> ListedNumbers(int first, int last);
     void ReadHeaderListing(int number, bool pipelined, TIdMessage& message, const THeaderHandler& onHeader);
 
     // The CAPA lines of this session, once asked; empty when the server has no CAPA.

@@ -43,6 +43,7 @@ void TIdSMTP::Connect()
             StartTLS(Host);
             Hello();
         }
+        CheckSessionMayTravel(EIdTLSRequired::kMessage);
     } catch (...) {
         try {
             Disconnect();
@@ -141,10 +142,10 @@ bool TIdSMTP::LogIn()
 
 void TIdSMTP::CheckArguments(const TIdMessage& message) const
 {
-    CheckCommandArgument(message.From.Address, "sender address");
+    CheckEnvelopeAddress(message.From.Address, "sender address");
     for (const TIdEMailAddressList* list : {&message.Recipients, &message.CCList, &message.BccList}) {
         for (int index = 0; index < list->Count(); ++index) {
-            CheckCommandArgument(list->Items(index).Address, "recipient address");
+            CheckEnvelopeAddress(list->Items(index).Address, "recipient address");
         }
     }
     if (AuthenticationType != atNone) {
@@ -157,7 +158,10 @@ void TIdSMTP::SendMail(TIdMessage& message)
 {
     CheckArguments(message);
     SendCommand("Rset", AnyCode);
-    if (AuthenticationType != atNone && ServerOffersAuth(AuthenticationType) && !loggedIn_) {
+    if (AuthenticationType != atNone && !loggedIn_) {
+        if (!ServerOffersAuth(AuthenticationType)) {
+            throw EIdSMTPNoLogin();
+        }
         LogIn();
     }
     SendCommand("Mail from:<" + message.From.Address + ">", 250);

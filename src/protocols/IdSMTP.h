@@ -7,6 +7,17 @@
 
 enum TAuthenticationType { atNone, atLogin };
 
+// A password is set, but the server offers no login this client speaks: sending without it
+// would hide that the account is not used.
+class EIdSMTPNoLogin : public EIdException {
+public:
+    EIdSMTPNoLogin()
+        : EIdException("The server offers no login this program speaks (LOGIN or PLAIN): the message is "
+                       "not sent.")
+    {
+    }
+};
+
 // Sends one message at a time over an SMTP connection that stays open between sends: greeting
 // and EHLO (falling back to HELO) on connect, AUTH LOGIN (or PLAIN) on the first send that needs it, then
 // the envelope around the message writer.
@@ -31,6 +42,7 @@ public:
     const std::vector<std::string>& AuthMechanisms() const { return authMechanisms_; }
     bool LoggedIn() const { return loggedIn_; }
 
+    // A server that is not on this machine must offer TLS, unless AllowUnencrypted.
     void Connect() override;
     void Disconnect() override;
     // Also forgets the login, which belonged to the session.

@@ -9,6 +9,7 @@
 #include "platform/LocalAddresses.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NumberText.h"
+#include "platform/ProgramData.h"
 #include "platform/SettingsDatabase.h"
 #include "platform/WebEngineBrowser.h"
 #include "platform/WindowComposition.h"
@@ -122,7 +123,7 @@ void TfrmWeb::FormCreate()
     controls_.dbNavigator1->DeleteButton()->setText(controls_.speedButton2->text());
     controls_.dbNavigator1->DeleteButton()->setToolTip(QStringLiteral("Delete Bookmark"));
     screenFolder_ += QStringLiteral("/Screen/");
-    QDir().mkpath(screenFolder_);
+    MakePrivateFolder(screenFolder_);
     RegisterStoredHotKeys();
 }
 

@@ -192,31 +192,81 @@ TEST(SMTPOverTLSRefused, AnUntrustedCertificateEndsTheConnectWithTheReason)
     EXPECT_FALSE(client.Connected());
 }
 
-TEST(TLSPasswordRule, ARemoteServerWithoutTlsGetsNoPassword)
+// A server off this machine that offers no TLS gets nothing but "Quit", unless the account
+// allows unencrypted sessions; then the login and the command go through in clear.
+TEST(TLSRequiredOffThisMachine, ARemoteServerWithoutTlsGetsNeitherPasswordNorMailUnlessAllowed)
 {
-    const std::string refusal =
-        "The server does not offer TLS: the password is not sent over the network unencrypted.";
-    {
-        ScriptedServer server("S: +OK ready\nC: CAPA\nS: +OK\nS: USER\nS: .\nC: Quit\n");
-        TRemoteLooking<TIdPOP3> client;
-        Point(client, server.Port(), 0, "127.0.0.1");
-        EXPECT_THAT([&] { client.Connect(); }, ThrowsMessage<EIdTLSRequired>(StrEq(refusal)));
-        EXPECT_TRUE(server.WaitFinished());
-        EXPECT_EQ(server.ClientLines(), (Lines{"CAPA", "Quit"}));
+    const std::string pop3Greeting = "S: +OK ready\nC: CAPA\nS: +OK\nS: USER\nS: .\n";
+    const std::string smtpGreeting = "S: 220 ready\nC: *\nS: 250-mail\nS: 250 AUTH LOGIN\n";
+    const struct {
+        bool pop3;
+        bool allowUnencrypted;
+        std::string table;
+        std::string refusal; // empty: the command succeeds
+    } rows[] = {
+        {true, false, pop3Greeting + "C: Quit\n",
+         "The server does not offer TLS: the mailbox is not read over the network unencrypted."},
+        {true, true, pop3Greeting + "C: USER alice\nS: +OK\nC: PASS secret\nS: +OK\nC: STAT\nS: +OK 0 0\n",
+         ""},
+        {false, false, smtpGreeting + "C: Quit\n",
+         "The server does not offer TLS: the message is not sent over the network unencrypted."},
+        {false, true,
+         smtpGreeting +
+             "C: Rset\nS: 250 OK\nC: auth LOGIN\nS: 334 VXNlcm5hbWU6\nC: YWxpY2U=\nS: 334 "
+             "UGFzc3dvcmQ6\nC: c2VjcmV0\nS: 235 OK\nC: *\nS: 250 OK\nC: *\nS: 250 OK\nC: Data\nS: 354 "
+             "go ahead\nC: <data>\nS: 250 taken\n",
+         ""},
+    };
+    for (const auto& row : rows) {
+        ScriptedServer server(row.table);
+        TRemoteLooking<TIdPOP3> pop3;
+        TRemoteLooking<TIdSMTP> smtp;
+        Point(pop3, server.Port(), 0, "127.0.0.1");
+        Point(smtp, server.Port(), 0);
+        smtp.Host = "127.0.0.1";
+        pop3.AllowUnencrypted = smtp.AllowUnencrypted = row.allowUnencrypted;
+        const auto command = [&] {
+            if (row.pop3) {
+                pop3.Connect();
+                pop3.CountMessages();
+            } else {
+                smtp.Connect();
+                TIdMessage message;
+                Fill(message);
+                smtp.SendMail(message);
+            }
+        };
+        if (row.refusal.empty()) {
+            command();
+        } else {
+            EXPECT_THAT(command, ThrowsMessage<EIdTLSRequired>(StrEq(row.refusal)));
+        }
+        EXPECT_EQ(server.Mismatch(), "") << row.table;
     }
-    {
-        ScriptedServer server(
-            "S: 220 ready\nC: *\nS: 250-mail\nS: 250 AUTH LOGIN\nC: Rset\nS: 250 OK\nC: Quit\n");
-        TRemoteLooking<TIdSMTP> client;
-        Point(client, server.Port(), 0);
+}
+
+TEST(TLSPeerName, NeitherAnEmptyNameNorTheCommonNameOfACertificateWithOtherNamesPasses)
+{
+    const struct {
+        TlsIdentity identity;
+        std::string peerName;
+        std::string error;
+    } rows[] = {
+        {Certificates().CommonNameOnly(), "common-name-only",
+         "The server's certificate is not trusted: hostname mismatch."},
+        {Certificates().ThisMachine(), "",
+         "TLS set-up failed: no server name to check the certificate against."},
+    };
+    for (const auto& row : rows) {
+        ScriptedServer server(ScriptedServer::Parse("<tls>\n<until closed>"), row.identity);
+        TIdTCPClient client;
         client.Host = "127.0.0.1";
+        client.Port = server.Port();
+        client.TLSCAFile = Certificates().CAFile().string();
         client.Connect();
-        TIdMessage message;
-        Fill(message);
-        EXPECT_THAT([&] { client.SendMail(message); }, ThrowsMessage<EIdTLSRequired>(StrEq(refusal)));
-        client.Disconnect();
-        EXPECT_TRUE(server.WaitFinished());
-        EXPECT_EQ(server.Mismatch(), "");
+        EXPECT_THAT([&] { client.StartTLS(row.peerName); }, ThrowsMessage<EIdTLSError>(StrEq(row.error)))
+            << row.peerName;
+        EXPECT_FALSE(client.TLSActive());
     }
 }
 

@@ -1,9 +1,13 @@
 #include "net/IdTCPClient.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -11,6 +15,7 @@
 #include <vector>
 
 #include "net/IdAntiFreeze.h"
+#include "net/IdNameLookup.h"
 #include "support/LoopbackServer.h"
 #include "support/TestSupport.h"
 
@@ -142,13 +147,9 @@ TEST_F(IdTCPClientTest, UnresolvableNameRaisesAndLeavesTheClientClosed)
 {
     client.Host = "no-such-host.invalid";
     client.Port = 25;
-    try {
-        client.Connect();
-        FAIL() << "connected to an unknown host";
-    } catch (const EIdSocketError& error) {
-        EXPECT_EQ(error.SocketErrorCode, 11001);
-        EXPECT_STREQ(error.what(), "Socket Error # 11001\r\n");
-    }
+    EXPECT_THAT([&] { client.Connect(); },
+                testing::ThrowsMessage<EIdHostNotFound>(
+                    testing::StrEq("The server name \"no-such-host.invalid\" could not be found.")));
     EXPECT_EQ(statuses, (std::vector<std::string>{"Resolving hostname no-such-host.invalid.",
                                                   "Disconnecting from .", "Not connected."}));
     EXPECT_FALSE(client.SocketHandle().HasHandle());
@@ -333,4 +334,104 @@ TEST_F(IdTCPClientTest, CancelInsideTheConnectWaitEndsItAtOnce)
     client.Port = host.Port();
     ExpectConnectRaises<EIdCommandCancelled>("The command was cancelled.");
     EXPECT_FALSE(client.Connected());
+}
+
+namespace {
+
+// While it lives, name lookups of this process (and of threads it starts) ask a resolver that
+// never answers: in a mount namespace of the process's own, /etc/resolv.conf names a loopback
+// address whose DNS port takes the queries and never replies. The resolver's own patience is
+// 2 x 5 s, far beyond the connect time-outs of the tests.
+class SilentResolver {
+public:
+    SilentResolver()
+    {
+        udp_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        // An address of this process's own, so that tests running in parallel do not meet.
+        const auto pid = static_cast<uint32_t>(getpid());
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(53);
+        address.sin_addr.s_addr = htonl(0x7F000000U | (53U << 16) | (pid & 0xFFFFU));
+        if (bind(udp_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            throw std::runtime_error("cannot take the DNS port of a loopback address");
+        }
+        const std::string text = TIdStack::AddressToText(address.sin_addr.s_addr);
+        const auto conf =
+            folder_.WriteFile("resolv.conf", "nameserver " + text + "\noptions timeout:5 attempts:2\n");
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount(conf.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0) {
+            throw std::runtime_error("cannot make a mount namespace with a resolv.conf of its own");
+        }
+    }
+    ~SilentResolver()
+    {
+        umount("/etc/resolv.conf");
+        close(udp_);
+    }
+    SilentResolver(const SilentResolver&) = delete;
+    SilentResolver& operator=(const SilentResolver&) = delete;
+
+private:
+    TempDir folder_;
+    int udp_ = -1;
+};
+
+} // namespace
+
+TEST_F(IdTCPClientTest, ANameLookupWithoutAnswerEndsWithinTheConnectTimeOutWithEventsRunningOrAtADisconnect)
+{
+    const SilentResolver resolver;
+    const struct {
+        const char* action;
+        std::function<void(TIdTCPClient&)> onPump;
+        std::string error;
+    } rows[] = {
+        {"none", [](TIdTCPClient&) {}, "The server name \"mail.quietpane.test\" was not resolved in time."},
+        {"Cancel", [](TIdTCPClient& c) { c.Cancel(); }, "The command was cancelled."},
+        {"Disconnect", [](TIdTCPClient& c) { c.Disconnect(); }, "Connection Closed Gracefully."},
+    };
+    for (const auto& row : rows) {
+        TIdAntiFreeze antiFreeze;
+        antiFreeze.IdleTimeOut = 50;
+        int pumps = 0;
+        antiFreeze.MessagePump = [&](bool) {
+            ++pumps;
+            row.onPump(client);
+        };
+        client.Host = "mail.quietpane.test";
+        client.Port = 25;
+        client.ConnectTimeout = 1500;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_THAT([&] { client.Connect(); },
+                    testing::ThrowsMessage<EIdException>(testing::StrEq(row.error)))
+            << row.action;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000)) << row.action;
+        EXPECT_GE(pumps, 1) << row.action;
+        EXPECT_FALSE(client.Connected()) << row.action;
+    }
+}
+
+TEST(ProxyPasswordRule, ThroughAProxyOnThisMachineThePasswordMayTravelOnlyToATargetOnThisMachine)
+{
+    const struct {
+        TSocksVersion version;
+        std::string host;
+        bool mayTravel;
+    } rows[] = {
+        {svSocks5, "mail.example.org", false}, {svSocks4A, "10.0.0.1", false},
+        {svSocks4, "203.0.113.5", false},      {svSocks5, "localhost", true},
+        {svSocks5, "127.0.0.1", true},
+    };
+    for (const auto& row : rows) {
+        TIdTCPClient client;
+        client.SocksInfo.Version = row.version;
+        client.SocksInfo.Host = "127.0.0.1";
+        client.Host = row.host;
+        if (row.mayTravel) {
+            EXPECT_NO_THROW(client.CheckPasswordMayTravel()) << row.host;
+        } else {
+            EXPECT_THROW(client.CheckPasswordMayTravel(), EIdTLSRequired) << row.host;
+        }
+    }
 }

@@ -59,11 +59,21 @@ protected:
     fs::path home = folder.Path() / "data";
 };
 
-TEST_F(ProgramDataTest, WritableProgramFolderHoldingTheDatabaseKeepsEverythingBesideIt)
+TEST_F(ProgramDataTest, WritableProgramFolderHoldingTheDatabaseKeepsEverythingBesideItPrivately)
 {
     fs::copy_file(QUIETPANE_DELIVERED_DATABASE, program / "Quietpane.mdb");
+    fs::permissions(program / "Quietpane.mdb", fs::perms::owner_read | fs::perms::owner_write |
+                                                   fs::perms::group_read | fs::perms::others_read);
     EXPECT_EQ(PrepareProgramData(Places()), QString::fromStdString(program.string()));
     EXPECT_FALSE(fs::exists(home / "Quietpane"));
+    EXPECT_EQ(Permissions(program / "Quietpane.mdb"), fs::perms::owner_read | fs::perms::owner_write);
+    // The windows make their folders the same way, also over an existing open one.
+    fs::create_directories(program / "Attach");
+    fs::permissions(program / "Attach", fs::perms::all);
+    MakePrivateFolder(QString::fromStdString((program / "Attach").string()));
+    MakePrivateFolder(QString::fromStdString((program / "Screen" / "").string()));
+    for (const char* name : {"Attach", "Screen"})
+        EXPECT_EQ(Permissions(program / name), fs::perms::owner_all) << name;
 }
 
 TEST_F(ProgramDataTest, InstalledProgramMakesAPrivateCopyOfTheUsersOwnOnceAndKeepsIt)

@@ -197,7 +197,7 @@ TEST_F(SMTPAgainstAiosmtpd, AServerThatDroppedTheConnectionEndsTheNextSendGracef
     EXPECT_NO_THROW(client.Disconnect());
 }
 
-TEST(SMTPAgainstScriptedServers, RefusedEhloFallsBackToHeloAndSendsWithoutLogin)
+TEST(SMTPAgainstScriptedServers, RefusedEhloFallsBackToHeloAndAPasswordWithoutALoginSendsNothing)
 {
     ScriptedServer server(R"(
         S: 220 old.example.org ready
@@ -207,14 +207,6 @@ TEST(SMTPAgainstScriptedServers, RefusedEhloFallsBackToHeloAndSendsWithoutLogin)
         S: 250 old.example.org
         C: Rset
         S: 250 OK
-        C: Mail from:<ann@example.org>
-        S: 250 OK
-        C: RCPT to:<to@example.org>
-        S: 250 OK
-        C: Data
-        S: 354 go ahead
-        C: <data>
-        S: 250 taken
         C: Quit
     )");
     TIdSMTP client;
@@ -227,7 +219,10 @@ TEST(SMTPAgainstScriptedServers, RefusedEhloFallsBackToHeloAndSendsWithoutLogin)
     TIdMessage message;
     message.From.Address = "ann@example.org";
     message.Recipients.SetAddressListText("to@example.org");
-    client.SendMail(message);
+    EXPECT_THAT(
+        [&] { client.SendMail(message); },
+        testing::ThrowsMessage<EIdSMTPNoLogin>(testing::StrEq(
+            "The server offers no login this program speaks (LOGIN or PLAIN): the message is not sent.")));
     client.Disconnect();
     EXPECT_TRUE(server.WaitFinished());
     EXPECT_EQ(server.Mismatch(), "");
@@ -410,11 +405,12 @@ TEST(SMTPAgainstScriptedServers, DialoguesAsTheRfcsWriteThem)
         const char* name;
         std::string table;
         std::string user;
+        std::string password = "secret";
     } dialogues[] = {
         {"251 accepts the recipient",
          "S: 220 ready\nC: *\nS: 250 mx.example.org\nC: Rset\nS: 250 OK\nC: *\nS: 250 OK\nC: RCPT "
          "to:<to@example.org>\nS: 251 will forward\n",
-         ""},
+         "", ""},
         // base64 of NUL "alice" NUL "secret".
         {"PLAIN when LOGIN is not offered",
          "S: 220 ready\nC: *\nS: 250-mx.example.org\nS: 250 AUTH PLAIN\nC: Rset\nS: 250 OK\n"
@@ -429,9 +425,9 @@ TEST(SMTPAgainstScriptedServers, DialoguesAsTheRfcsWriteThem)
         ScriptedServer server(dialogue.table + Delivered + "C: Quit\n");
         TIdSMTP client;
         Point(client, server);
-        client.AuthenticationType = atLogin;
+        client.AuthenticationType = dialogue.password.empty() ? atNone : atLogin;
         client.UserId = dialogue.user;
-        client.Password = "secret";
+        client.Password = dialogue.password;
         client.Connect();
         TIdMessage message;
         Address(message);
@@ -442,7 +438,7 @@ TEST(SMTPAgainstScriptedServers, DialoguesAsTheRfcsWriteThem)
     }
 }
 
-TEST(SMTPAgainstScriptedServers, LineBreaksOrNulInAnArgumentAreRefusedBeforeAnythingIsSent)
+TEST(SMTPAgainstScriptedServers, LineBreaksNulOrSmuggledParametersInAnArgumentAreRefusedBeforeAnythingIsSent)
 {
     const std::vector<std::pair<std::function<void(TIdSMTP&, TIdMessage&)>, const char*>> cases{
         {[](TIdSMTP&, TIdMessage& m) { m.From.Address = "ann@example.org>\r\nRCPT to:<x@y"; },
@@ -453,6 +449,16 @@ TEST(SMTPAgainstScriptedServers, LineBreaksOrNulInAnArgumentAreRefusedBeforeAnyt
          "The user name contains a line break or NUL character and cannot be sent."},
         {[](TIdSMTP& c, TIdMessage&) { c.Password = "pw\rQUIT"; },
          "The password contains a line break or NUL character and cannot be sent."},
+        {[](TIdSMTP&, TIdMessage& m) {
+             m.From.Address = "a@b.example> NOTIFY=SUCCESS ORCPT=rfc822;x@y <c@d.example";
+         },
+         "The sender address \"a@b.example> NOTIFY=SUCCESS ORCPT=rfc822;x@y <c@d.example\" is not a plain "
+         "e-mail "
+         "address and cannot be sent."},
+        {[](TIdSMTP&, TIdMessage& m) { m.CCList.Add().Address = "c@d.example>\tSIZE=1"; },
+         "The recipient address \"c@d.example>\tSIZE=1\" is not a plain e-mail address and cannot be sent."},
+        {[](TIdSMTP&, TIdMessage& m) { m.From.Address = "\"open quote@b.example"; },
+         "The sender address \"\"open quote@b.example\" is not a plain e-mail address and cannot be sent."},
     };
     ScriptedServer server(Hello + "C: Quit\n");
     TIdSMTP client;

@@ -1,5 +1,7 @@
 #include "support/MailPeers.h"
 
+#include <csignal>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -8,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace quietpane::test {
 
@@ -74,6 +77,7 @@ TestCertificates::TestCertificates() : caFile_(folder_.Path() / "ca.crt")
                 "keyUsage=critical,keyCertSign,cRLSign", "-keyout", ca + ".key", "-out", caFile_.string()});
     MakeLeaf("this-machine", "DNS:localhost,IP:127.0.0.1,IP:127.0.0.2");
     MakeLeaf("stranger", "DNS:mail.example.org");
+    MakeLeaf("common-name-only", "IP:127.0.0.3");
 }
 
 void TestCertificates::MakeLeaf(const std::string& name, const std::string& subjectAltName) const
@@ -309,6 +313,75 @@ constexpr int StepTimeoutMs = 30000; // no scenario step waits longer for the cl
 
 } // namespace
 
+// One connection of the scenario, in clear or, after StartTls, through a server-side TLS session.
+class ScriptedServer::Channel {
+public:
+    explicit Channel(int connection) : connection_(connection) {}
+    ~Channel()
+    {
+        SSL_free(session_);
+        SSL_CTX_free(context_);
+    }
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+
+    void Send(std::string_view bytes)
+    {
+        if (session_ == nullptr) {
+            SendAll(connection_, bytes);
+            return;
+        }
+        if (!bytes.empty() && SSL_write(session_, bytes.data(), static_cast<int>(bytes.size())) <= 0) {
+            throw std::runtime_error("TLS write failed");
+        }
+    }
+
+    // What arrived within the step time-out; empty when the client closed or stayed silent.
+    std::string Receive()
+    {
+        if (session_ == nullptr || SSL_pending(session_) == 0) {
+            pollfd waiting{connection_, POLLIN, 0};
+            if (poll(&waiting, 1, StepTimeoutMs) <= 0) {
+                return {};
+            }
+        }
+        char chunk[65536];
+        const long count = session_ == nullptr ? recv(connection_, chunk, sizeof chunk, 0)
+                                               : SSL_read(session_, chunk, sizeof chunk);
+        return count > 0 ? std::string(chunk, static_cast<std::size_t>(count)) : std::string();
+    }
+
+    void StartTls(const TlsIdentity& identity)
+    {
+        // OpenSSL writes to the socket without MSG_NOSIGNAL: a client gone must not end the test.
+        signal(SIGPIPE, SIG_IGN);
+        context_ = SSL_CTX_new(TLS_server_method());
+        if (SSL_CTX_use_certificate_chain_file(context_, identity.chain.c_str()) != 1 ||
+            SSL_CTX_use_PrivateKey_file(context_, identity.key.c_str(), SSL_FILETYPE_PEM) != 1) {
+            throw std::runtime_error("the test certificate cannot be loaded");
+        }
+        session_ = SSL_new(context_);
+        SSL_set_fd(session_, connection_);
+        if (SSL_accept(session_) != 1) {
+            throw std::runtime_error("the TLS handshake failed");
+        }
+    }
+
+    // Returns once the connection is shut down (by the server's destructor) or after the step time-out.
+    void Stall() const
+    {
+        pollfd waiting{connection_, 0, 0};
+        poll(&waiting, 1, StepTimeoutMs);
+    }
+
+    void Close() const { shutdown(connection_, SHUT_RDWR); }
+
+private:
+    int connection_;
+    SSL_CTX* context_ = nullptr;
+    SSL* session_ = nullptr;
+};
+
 std::vector<ScriptedServer::Step> ScriptedServer::Parse(const std::string& table)
 {
     std::vector<Step> steps;
@@ -322,12 +395,18 @@ std::vector<ScriptedServer::Step> ScriptedServer::Parse(const std::string& table
             steps.push_back({Step::Kind::Close, ""});
         } else if (line == "<until closed>") {
             steps.push_back({Step::Kind::UntilClosed, ""});
+        } else if (line == "<tls>") {
+            steps.push_back({Step::Kind::StartTls, ""});
+        } else if (line == "<stall>") {
+            steps.push_back({Step::Kind::Stall, ""});
         } else if (line == "C: <data>") {
             steps.push_back({Step::Kind::ExpectData, ""});
         } else if (line == "S:") {
             steps.push_back({Step::Kind::Send, ""});
         } else if (line.rfind("S: ", 0) == 0) {
             steps.push_back({Step::Kind::Send, line.substr(3)});
+        } else if (line.rfind("S~ ", 0) == 0) {
+            steps.push_back({Step::Kind::Trickle, line.substr(3) + "\r\n"});
         } else if (line.rfind("C: ", 0) == 0) {
             steps.push_back({Step::Kind::Expect, line.substr(3)});
         } else {
@@ -342,9 +421,20 @@ ScriptedServer::Step ScriptedServer::SendRaw(std::string text, std::size_t count
     return {Step::Kind::SendRaw, std::move(text), count};
 }
 
-ScriptedServer::ScriptedServer(std::vector<Step> steps) : steps_(std::move(steps))
+ScriptedServer::ScriptedServer(std::vector<Step> steps, std::optional<TlsIdentity> identity)
+    : sessions_{std::move(steps)}, identity_(std::move(identity))
 {
     server_ = std::make_unique<LoopbackServer>([this](int connection) { Play(connection); });
+}
+
+ScriptedServer::ScriptedServer(const std::vector<std::string>& tables, const TlsIdentity& identity)
+    : identity_(identity)
+{
+    for (const std::string& table : tables) {
+        sessions_.push_back(Parse(table));
+    }
+    server_ = std::make_unique<LoopbackServer>([this](int connection) { Play(connection); },
+                                               static_cast<int>(sessions_.size()));
 }
 
 ScriptedServer::~ScriptedServer() = default;
@@ -382,7 +472,7 @@ void ScriptedServer::Fail(const std::string& reason)
     }
 }
 
-bool ScriptedServer::ReadLine(int connection, std::string& line)
+bool ScriptedServer::ReadLine(Channel& channel, std::string& line)
 {
     for (;;) {
         const std::size_t end = pending_.find('\n');
@@ -396,35 +486,36 @@ bool ScriptedServer::ReadLine(int connection, std::string& line)
             lines_.push_back(line);
             return true;
         }
-        pollfd waiting{connection, POLLIN, 0};
-        if (poll(&waiting, 1, StepTimeoutMs) <= 0) {
+        const std::string chunk = channel.Receive();
+        if (chunk.empty()) {
             return false;
         }
-        char chunk[65536];
-        const ssize_t count = recv(connection, chunk, sizeof chunk, 0);
-        if (count <= 0) {
-            return false;
-        }
-        pending_.append(chunk, static_cast<std::size_t>(count));
+        pending_ += chunk;
         std::lock_guard lock(mutex_);
-        received_.append(chunk, static_cast<std::size_t>(count));
+        received_ += chunk;
     }
 }
 
-bool ScriptedServer::PlayStep(int connection, const Step& step)
+bool ScriptedServer::PlayStep(Channel& channel, const Step& step)
 {
     std::string line;
     switch (step.kind) {
     case Step::Kind::Send:
-        SendAll(connection, step.text + "\r\n");
+        channel.Send(step.text + "\r\n");
         return true;
     case Step::Kind::SendRaw:
         for (std::size_t repeat = 0; repeat < step.count; ++repeat) {
-            SendAll(connection, step.text);
+            channel.Send(step.text);
+        }
+        return true;
+    case Step::Kind::Trickle:
+        for (const char byte : step.text) {
+            std::this_thread::sleep_for(kTricklePause);
+            channel.Send(std::string_view(&byte, 1));
         }
         return true;
     case Step::Kind::Expect:
-        if (!ReadLine(connection, line)) {
+        if (!ReadLine(channel, line)) {
             return false;
         }
         if (step.text != "*" && line != step.text) {
@@ -432,18 +523,27 @@ bool ScriptedServer::PlayStep(int connection, const Step& step)
         }
         return true;
     case Step::Kind::ExpectData:
-        while (ReadLine(connection, line)) {
+        while (ReadLine(channel, line)) {
             if (line == ".") {
                 return true;
             }
         }
         return false;
     case Step::Kind::Close:
-        shutdown(connection, SHUT_RDWR);
+        channel.Close();
         return true;
     case Step::Kind::UntilClosed:
-        while (ReadLine(connection, line)) {
+        while (ReadLine(channel, line)) {
         }
+        return true;
+    case Step::Kind::StartTls:
+        if (!identity_) {
+            throw std::logic_error("a <tls> step needs a server identity");
+        }
+        channel.StartTls(*identity_);
+        return true;
+    case Step::Kind::Stall:
+        channel.Stall();
         return true;
     }
     return false;
@@ -451,10 +551,13 @@ bool ScriptedServer::PlayStep(int connection, const Step& step)
 
 void ScriptedServer::Play(int connection)
 {
+    const std::vector<Step>& steps = sessions_[played_++];
+    Channel channel(connection);
+    pending_.clear();
     bool played = true;
-    for (std::size_t index = 0; played && index < steps_.size(); ++index) {
+    for (std::size_t index = 0; played && index < steps.size(); ++index) {
         try {
-            played = PlayStep(connection, steps_[index]);
+            played = PlayStep(channel, steps[index]);
         } catch (const std::exception&) {
             played = false;
         }
@@ -463,8 +566,9 @@ void ScriptedServer::Play(int connection)
         }
     }
     std::lock_guard lock(mutex_);
-    finished_ = true;
-    completed_ = played;
+    failed_ = failed_ || !played;
+    finished_ = failed_ || played_ == sessions_.size();
+    completed_ = finished_ && !failed_;
     finishedChanged_.notify_all();
 }
 

@@ -20,8 +20,9 @@ struct TlsIdentity {
     std::filesystem::path key;
 };
 
-// A test CA and two server certificates it signed, made with openssl in a folder of their own:
-// one for this machine (localhost, 127.0.0.1, 127.0.0.2) and one naming another host.
+// A test CA and server certificates it signed, made with openssl in a folder of their own: one
+// for this machine (localhost, 127.0.0.1, 127.0.0.2), one naming another host, and one whose
+// only host name is its common name "common-name-only" (its one other name is an address).
 class TestCertificates {
 public:
     TestCertificates();
@@ -29,6 +30,7 @@ public:
     const std::filesystem::path& CAFile() const { return caFile_; }
     TlsIdentity ThisMachine() const { return Identity("this-machine"); }
     TlsIdentity Stranger() const { return Identity("stranger"); }
+    TlsIdentity CommonNameOnly() const { return Identity("common-name-only"); }
 
 private:
     void MakeLeaf(const std::string& name, const std::string& subjectAltName) const;
@@ -115,31 +117,42 @@ private:
     std::unique_ptr<ChildProcess> process_;
 };
 
-// A one-connection server on 127.0.0.1 that plays a scenario table on its own thread, for
-// replies that no real server gives. Build it with the steps, then connect to Port().
+// A server on 127.0.0.1 that plays a scenario table on its own thread, for replies that no real
+// server gives: one table per connection, the connections served one after another. Build it
+// with the steps, then connect to Port().
 class ScriptedServer {
 public:
     struct Step {
         enum class Kind {
             Send,        // text + CR LF
             SendRaw,     // text as is, repeated `count` times
+            Trickle,     // text as is, one byte at a time with a pause before each
             Expect,      // one line from the client, recorded; "*" accepts any line
             ExpectData,  // lines up to and including "." (an SMTP DATA block), recorded raw
             Close,       // close the connection
             UntilClosed, // read and record until the client closes
+            StartTls,    // the server's side of a TLS handshake; everything after it is encrypted
+            Stall,       // read nothing more until the server is destroyed
         };
         Kind kind;
         std::string text;
         std::size_t count = 1;
     };
 
-    // A scenario table: "S: line" is sent, "C: line" expected, "C: <data>" reads a DATA
-    // block, "<close>" closes, "<until closed>" waits for the client to close.
+    // Between two bytes of a trickled reply.
+    static constexpr std::chrono::milliseconds kTricklePause{150};
+
+    // A scenario table: "S: line" is sent, "S~ line" trickled, "C: line" expected, "C: <data>"
+    // reads a DATA block, "<close>" closes, "<until closed>" waits for the client to close,
+    // "<tls>" starts TLS (first: from the first byte), "<stall>" stops reading.
     static std::vector<Step> Parse(const std::string& table);
     static Step SendRaw(std::string text, std::size_t count = 1);
 
-    explicit ScriptedServer(std::vector<Step> steps);
+    // "<tls>" steps present the identity.
+    explicit ScriptedServer(std::vector<Step> steps, std::optional<TlsIdentity> identity = std::nullopt);
     explicit ScriptedServer(const std::string& table) : ScriptedServer(Parse(table)) {}
+    // One table per connection.
+    ScriptedServer(const std::vector<std::string>& tables, const TlsIdentity& identity);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -155,17 +168,22 @@ public:
     std::string Mismatch();
 
 private:
+    class Channel;
+
     void Play(int connection);
-    bool PlayStep(int connection, const Step& step);
-    bool ReadLine(int connection, std::string& line);
+    bool PlayStep(Channel& channel, const Step& step);
+    bool ReadLine(Channel& channel, std::string& line);
     void Fail(const std::string& reason);
 
-    std::vector<Step> steps_;
+    std::vector<std::vector<Step>> sessions_;
+    std::optional<TlsIdentity> identity_;
+    std::size_t played_ = 0; // connections served so far
     std::string pending_;
     std::mutex mutex_;
     std::condition_variable finishedChanged_;
     bool finished_ = false;
     bool completed_ = false;
+    bool failed_ = false;
     std::vector<std::string> lines_;
     std::string received_;
     std::string mismatch_;
