@@ -11,6 +11,8 @@ packages=(
   # windows, web engine, database, printing, X11 hotkeys
   qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite sqlite3 libgl-dev
   libxcb1-dev libx11-dev libxcb-xtest0-dev libxkbcommon-dev
+  # the mail password in the desktop's keyring (QtKeychain reaches it through libsecret)
+  qtkeychain-qt6-dev libsecret-1-0
   # tests, fuzzing, benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   xvfb xdotool x11-utils openbox poppler-utils imagemagick fonts-urw-base35 iproute2 openssl
@@ -18,6 +20,7 @@ packages=(
   dpkg-dev file lintian desktop-file-utils appstream
   # real peers and reference implementations
   python3 python3-aiosmtpd dovecot-core dovecot-pop3d microsocks dante-server
+  dbus gnome-keyring libsecret-tools
   libpython3.11-testsuite uudeview
   # the desktops' shortcuts on Wayland: a headless KDE Plasma with its shortcuts portal on a
   # private bus, and GNOME's settings tool with the custom-shortcut schema

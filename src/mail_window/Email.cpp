@@ -10,6 +10,7 @@
 #include "mail_window/StatusPanel.h"
 #include "platform/EventPump.h"
 #include "platform/GuardedApplication.h"
+#include "platform/KeyringPasswordStore.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramData.h"
 #include "platform/WindowFont.h"
@@ -48,7 +49,9 @@ TfrmEmail::TfrmEmail(const TfrmEmailSetup& setup, QWidget* parent)
       ownIncoming_(setup.incoming ? nullptr : std::make_unique<TIncomingServer>()),
       ownOutgoing_(setup.outgoing ? nullptr : std::make_unique<TOutgoingServer>(idSmtp_)),
       incoming_(setup.incoming ? setup.incoming : ownIncoming_.get()),
-      outgoing_(setup.outgoing ? setup.outgoing : ownOutgoing_.get())
+      outgoing_(setup.outgoing ? setup.outgoing : ownOutgoing_.get()),
+      ownPasswords_(setup.passwords ? nullptr : std::make_unique<TKeyringPasswordStore>()),
+      password_(setup.passwords ? *setup.passwords : *ownPasswords_, database_.ConnectionName())
 {
     setObjectName(QStringLiteral("frmEmail"));
     setWindowTitle(QStringLiteral("Email"));
@@ -61,6 +64,8 @@ TfrmEmail::TfrmEmail(const TfrmEmailSetup& setup, QWidget* parent)
     };
     commands_.OnBusyChanged = [this](bool running) { SetCommandRunning(running); };
     commands_.OnFailure = [this](const QString& text, TFailureReport report) { ReportFailure(text, report); };
+    password_.OnPasswordRead = [this](const QString& password) { setupPage_->ShowReadPassword(password); };
+    password_.OnPlace = [this](const QString& line) { setupPage_->ShowPasswordPlace(line); };
 
     BuildToolBar();
     // The status bar comes before the pages, which report through it.
@@ -145,8 +150,10 @@ void TfrmEmail::FormCreate()
 {
     attachmentFolder_ = TWindowDatabase::DataFolder(setup_.programFolder);
     terminationRequested_ = !database_.Open(attachmentFolder_);
-    setupPage_->Show(TAccountStore(database_).Load());
-    sendPage_->SetFrom(setupPage_->Account().FromText());
+    const TMailAccount account = TAccountStore(database_).Load();
+    setupPage_->Show(account);
+    password_.Settle(account, false);
+    sendPage_->SetFrom(account.FromText());
     // The outgoing server is connected later, once the program is on the screen.
     attachmentFolder_ += QStringLiteral("/Attach/");
     MakePrivateFolder(attachmentFolder_);
@@ -154,16 +161,25 @@ void TfrmEmail::FormCreate()
 
 void TfrmEmail::ConnectOutgoingServer()
 {
-    const TServerAccount account = setupPage_->Account().Outgoing();
-    if (account.host.trimmed().isEmpty())
-        return;
-    commands_.Run(
-        [&] {
-            ShowStatus(QStringLiteral("Connecting to %1...").arg(account.host));
-            outgoing_->Connect(account);
-            ShowConnectionState(true);
-        },
-        TFailureReport::StatusBar);
+    WithPassword([this] {
+        const TServerAccount account = setupPage_->Account().Outgoing();
+        if (account.host.trimmed().isEmpty())
+            return;
+        commands_.Run(
+            [&] {
+                ShowStatus(QStringLiteral("Connecting to %1...").arg(account.host));
+                outgoing_->Connect(account);
+                ShowConnectionState(true);
+            },
+            TFailureReport::StatusBar);
+    });
+}
+
+void TfrmEmail::WithPassword(std::function<void()> command)
+{
+    if (!password_.IsKnown())
+        ShowStatus(TAccountPassword::kWaiting);
+    password_.WhenKnown(std::move(command));
 }
 
 void TfrmEmail::EndMailSessions()
@@ -180,10 +196,13 @@ void TfrmEmail::bUpdateClick()
     commands_.Guard([this] {
         const TAccountStore store(database_);
         // After Exit the boxes are empty: Update shows the stored account again, never stores them.
-        if (setupPage_->Showing())
+        const bool storing = setupPage_->Showing();
+        if (storing)
             store.Store(setupPage_->Account());
-        setupPage_->Show(store.Load());
-        sendPage_->SetFrom(setupPage_->Account().FromText());
+        const TMailAccount account = store.Load();
+        setupPage_->Show(account);
+        password_.Settle(account, storing);
+        sendPage_->SetFrom(account.FromText());
     });
 }
 
@@ -293,7 +312,7 @@ void TfrmEmail::IdSmtpStatus(const QString& statusText)
 
 void TfrmEmail::bSendClick()
 {
-    commands_.Run([this] { SendComposedMessage(); });
+    WithPassword([this] { commands_.Run([this] { SendComposedMessage(); }); });
 }
 
 void TfrmEmail::SendComposedMessage()
@@ -330,7 +349,7 @@ void TfrmEmail::tReplyClick()
 void TfrmEmail::bReceiveClick()
 {
     pageControl1_->setCurrentWidget(receivePage_);
-    receivePage_->bReceiveClick();
+    WithPassword([this] { receivePage_->bReceiveClick(); });
 }
 
 // clang-format off

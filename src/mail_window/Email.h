@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail_window/AccountPassword.h"
 #include "mail_window/MailServices.h"
 #include "message/IdMessage.h"
 #include "platform/Registry.h"
@@ -27,6 +28,7 @@ struct TfrmEmailSetup {
     Registry* registry = nullptr; // borrowed
     TIncomingService* incoming = nullptr; // borrowed; null: a POP3 session of the window's own
     TOutgoingService* outgoing = nullptr; // borrowed; null: an SMTP session of the window's own
+    TPasswordStore* passwords = nullptr;  // borrowed; null: the desktop's keyring
 };
 
 // The mail window: one account's settings, composing and sending, and the mailbox. Created
@@ -90,6 +92,8 @@ private:
     void BuildStatusBar();
     void ReportFailure(const QString& text, TFailureReport report);
     void SetCommandRunning(bool running);
+    // Runs a command that logs in once the account's password is known.
+    void WithPassword(std::function<void()> command);
 
     TfrmEmailSetup setup_;
     TWindowDatabase database_;
@@ -108,6 +112,8 @@ private:
     TIncomingService* incoming_;
     TOutgoingService* outgoing_;
     TMailCommandGate commands_;
+    std::unique_ptr<TPasswordStore> ownPasswords_;
+    TAccountPassword password_;
 
     // Controls, owned by the window's widget tree.
     QTabWidget* pageControl1_ = nullptr;

@@ -5,6 +5,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -24,8 +25,11 @@ TSetupPage::TSetupPage(QWidget* parent)
       cbType_(new QComboBox(this)), txtUserID_(AddBox("txtUserID")), txtPassword_(AddBox("txtPassword")),
       txtName_(AddBox("txtName")), txtEmail_(AddBox("txtEmail")), txtServerIn_(AddBox("txtServerIn")),
       txtPortIn_(AddBox("txtPortIn")),
-      cbAllowPlain_(new QCheckBox(QStringLiteral("Allow unencrypted connection"), this))
+      cbAllowPlain_(new QCheckBox(QStringLiteral("Allow unencrypted connection"), this)),
+      lblPasswordPlace_(new QLabel(this))
 {
+    lblPasswordPlace_->setObjectName(QStringLiteral("lblPasswordPlace"));
+    lblPasswordPlace_->setWordWrap(true);
     cbType_->setObjectName(QStringLiteral("cbType"));
     cbType_->addItems({QStringLiteral("None"), QStringLiteral("Simple login")});
     cbAllowPlain_->setObjectName(QStringLiteral("cbAllowPlain"));
@@ -59,6 +63,7 @@ TSetupPage::TSetupPage(QWidget* parent)
     });
     login->addWidget(bUpdate, 0, Qt::AlignBottom);
     page->addLayout(login);
+    page->addWidget(lblPasswordPlace_);
 
     addGroup("GroupBoxIn", QStringLiteral("Mail Server In"),
              {{"Name", txtName_},
@@ -104,6 +109,17 @@ void TSetupPage::Clear()
 {
     Show({});
     SetEditable(false);
+}
+
+void TSetupPage::ShowReadPassword(const QString& password)
+{
+    if (txtPassword_->text().isEmpty())
+        txtPassword_->setText(password);
+}
+
+void TSetupPage::ShowPasswordPlace(const QString& line)
+{
+    lblPasswordPlace_->setText(line);
 }
 
 TMailAccount TSetupPage::Account() const

@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 namespace quietpane {
@@ -24,6 +25,10 @@ public:
     void Clear();
     bool Showing() const { return showing_; }
     TMailAccount Account() const;
+    // The password the keyring gave, unless the user has typed one meanwhile.
+    void ShowReadPassword(const QString& password);
+    // The line that says where the password is kept.
+    void ShowPasswordPlace(const QString& line);
 
     // The "Update" button was clicked.
     std::function<void()> OnUpdateClick;
@@ -43,6 +48,7 @@ private:
     QLineEdit* txtServerIn_;
     QLineEdit* txtPortIn_;
     QCheckBox* cbAllowPlain_;
+    QLabel* lblPasswordPlace_;
     bool showing_ = false;
 };
 

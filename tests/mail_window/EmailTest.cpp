@@ -9,6 +9,7 @@
 #include "message/IdMessage.h"
 #include "net/IdAntiFreeze.h"
 #include "platform/EventPump.h"
+#include "support/FakePasswordStore.h"
 #include "support/LoopbackServer.h"
 #include "support/MailPeers.h"
 #include "support/MailWindowDriver.h"
@@ -67,7 +68,13 @@ protected:
 
     std::unique_ptr<TfrmEmail> Create()
     {
-        return std::make_unique<TfrmEmail>(TfrmEmailSetup{Folder(), &registry});
+        // Without a keyring the password stays scrambled in the database, as these tests expect.
+        noKeyring.storeAnswer = noKeyring.readAnswer =
+            TPasswordReply{TPasswordOutcome::NoSecretService, {}, {}};
+        auto window =
+            std::make_unique<TfrmEmail>(TfrmEmailSetup{Folder(), &registry, nullptr, nullptr, &noKeyring});
+        EXPECT_TRUE(AwaitPasswordPlace(*window));
+        return window;
     }
 
     // The account typed into the Setup tab and stored with "Update".
@@ -108,6 +115,7 @@ protected:
     RecordingRegistry registry;
     RecordingMessageBoxes boxes;
     ScriptedDialogs dialogs;
+    FakePasswordStore noKeyring;
 };
 
 std::string BinaryBytes()

@@ -6,6 +6,7 @@
 
 #include "mail_window/PasswordScrambling.h"
 #include "support/FakeMailServers.h"
+#include "support/FakePasswordStore.h"
 #include "support/MailWindowDriver.h"
 #include "support/QtTestSupport.h"
 #include "support/ScriptedDialogs.h"
@@ -43,8 +44,19 @@ protected:
     {
         TestApplication();
         std::filesystem::copy_file(QUIETPANE_DELIVERED_DATABASE, folder.Path() / "Quietpane.mdb");
-        window = std::make_unique<TfrmEmail>(
-            TfrmEmailSetup{QString::fromStdString(folder.Path().string()), &registry, &incoming, &outgoing});
+        Create();
+    }
+    void Create()
+    {
+        window.reset();
+        window = std::make_unique<TfrmEmail>(TfrmEmailSetup{QString::fromStdString(folder.Path().string()),
+                                                            &registry, &incoming, &outgoing, &passwords});
+        EXPECT_TRUE(AwaitPasswordPlace(*window));
+    }
+    QString PasswordColumn() const
+    {
+        return QString::fromStdString(RunProgram(
+            {"sqlite3", (folder.Path() / "Quietpane.mdb").string(), "SELECT Password FROM Email"}));
     }
 
     void TypeAccount()
@@ -81,6 +93,7 @@ protected:
     ScriptedDialogs dialogs;
     FakeIncomingServer incoming;
     FakeOutgoingServer outgoing;
+    FakePasswordStore passwords;
     std::unique_ptr<TfrmEmail> window;
 };
 
@@ -306,6 +319,53 @@ TEST_F(MailWindowTest, ReplyStartsAfreshToOneQuotedSenderInTheThreadAndASendEmpt
     Click(*window, "bSend");
     ASSERT_EQ(outgoing.sent.size(), 2u);
     EXPECT_EQ(outgoing.sent[1].inReplyTo, "");
+}
+
+} // namespace
+
+namespace {
+
+// The keyring answers later: a check asked for before it has waits for the password.
+TEST_F(MailWindowTest, UpdateMovesThePasswordIntoTheKeyringAndAStartWaitsForItsAnswer)
+{
+    TypeAccount();
+    Click(*window, "bUpdate");
+    ASSERT_TRUE(AwaitPasswordPlace(*window));
+    EXPECT_EQ(Child<QLabel>(*window, "lblPasswordPlace").text(),
+              "The password is kept in the desktop's keyring.");
+    EXPECT_EQ(passwords.entries[QStringLiteral("alice@pop.example.org")], "secret");
+    EXPECT_EQ(PasswordColumn(), "\n");
+
+    window = std::make_unique<TfrmEmail>(TfrmEmailSetup{QString::fromStdString(folder.Path().string()),
+                                                        &registry, &incoming, &outgoing, &passwords});
+    CheckMail({});
+    EXPECT_TRUE(incoming.calls.isEmpty());
+    EXPECT_EQ(Status(0), "Waiting for the desktop's keyring...");
+    ASSERT_TRUE(WaitUntil([&] { return !incoming.calls.isEmpty(); }));
+    EXPECT_EQ(incoming.calls, QStringList{"Check pop.example.org:110 alice " +
+                                          ScramblePassword(QStringLiteral("secret")) + " 0"});
+    EXPECT_EQ(Text("txtPassword"), "secret");
+
+    // Another login takes the password along; an emptied one leaves the keyring too, or the next
+    // start would bring it back.
+    Type(*window, "txtUserID", QStringLiteral("bob"));
+    Click(*window, "bUpdate");
+    ASSERT_TRUE(AwaitPasswordPlace(*window));
+    EXPECT_EQ(passwords.entries, (std::map<QString, QString>{{"bob@pop.example.org", "secret"}}));
+    Child<QLineEdit>(*window, "txtPassword").clear();
+    Click(*window, "bUpdate");
+    ASSERT_TRUE(WaitUntil([&] { return passwords.entries.empty(); }));
+}
+
+TEST_F(MailWindowTest, WithoutAKeyringThePasswordStaysScrambledAndTheSetupTabSaysSo)
+{
+    passwords.storeAnswer = TPasswordReply{TPasswordOutcome::NoSecretService, {}, {}};
+    TypeAccount();
+    Click(*window, "bUpdate");
+    ASSERT_TRUE(AwaitPasswordPlace(*window));
+    EXPECT_EQ(Child<QLabel>(*window, "lblPasswordPlace").text(),
+              "No keyring runs on this desktop: the password is kept scrambled in the settings database.");
+    EXPECT_EQ(PasswordColumn(), ScramblePassword(QStringLiteral("secret")) + "\n");
 }
 
 } // namespace

@@ -117,8 +117,9 @@ TEST_F(PackageTest, HoldsTheProgramItsDatabaseMenuEntryAndMetadataAndPassesDebia
     EXPECT_NE(fields.find("Package: quietpane\n"), std::string::npos) << fields;
     EXPECT_NE(fields.find("Section: web\n"), std::string::npos) << fields;
     // Found by dpkg-shlibdeps from what the program links, and what it loads at run time.
-    for (const char* dependency : {"libqt6webenginewidgets6 (>=", "libqt6sql6 (>=", "libxcb1",
-                                   "libc6 (>=", "libqt6sql6-sqlite", "libqt6webenginecore6-bin"})
+    for (const char* dependency :
+         {"libqt6webenginewidgets6 (>=", "libqt6sql6 (>=", "libxcb1", "libc6 (>=", "libqt6sql6-sqlite",
+          "libqt6webenginecore6-bin", "libqt6keychain1", "libsecret-1-0"})
         EXPECT_NE(fields.find(dependency), std::string::npos) << dependency << "\n" << fields;
 
     std::string checked = Checked("lintian --fail-on error " + package.string());

@@ -4,10 +4,12 @@
 // (header-only: only the mail window's tests include it).
 
 #include "platform/GuardedApplication.h"
+#include "support/QtTestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QWidget>
@@ -45,6 +47,15 @@ inline void Type(QWidget& window, const char* box, const QString& text)
                         lineEnd ? QStringLiteral("\r") : QString(character));
         QApplication::sendEvent(&target, &press);
     }
+}
+
+// Until the window knows where the account's password is kept: the keyring answers later. A
+// window that could not read its account never asks. False after the timeout.
+inline bool AwaitPasswordPlace(QWidget& window)
+{
+    return WaitUntil([&] {
+        return !Child<QLabel>(window, "lblPasswordPlace").text().startsWith(QLatin1String("Waiting"));
+    });
 }
 
 } // namespace quietpane::test
