@@ -21,6 +21,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 using namespace quietpane;
 using quietpane::test::RecordingMessageBoxes;
@@ -107,7 +108,13 @@ TEST_F(ScreenCaptureTest, CaptureChosenFromTheMenuShowsTheScreenAsItWasBeforeThe
         return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
             QImage::Format_RGB32);
     };
-    const QImage before = screen();
+    // The window may still be painting its first frames: the screen before the menu is one that
+    // holds still.
+    QImage before = screen();
+    ASSERT_TRUE(test::WaitUntil([&] {
+        const QImage previous = std::exchange(before, screen());
+        return previous == before;
+    }));
     QMenu* tools = nullptr;
     for (QAction* entry : window->menuBar()->actions())
         if (entry->text() == QLatin1String("Tools"))
