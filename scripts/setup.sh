@@ -24,7 +24,7 @@ packages=(
   libpython3.11-testsuite uudeview
   # the desktops' shortcuts on Wayland: a headless KDE Plasma with its shortcuts portal on a
   # private bus, and GNOME's settings tool with the custom-shortcut schema
-  dbus kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
+  kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
   libglib2.0-bin gnome-settings-daemon-common
 )
 
