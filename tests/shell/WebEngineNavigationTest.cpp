@@ -78,6 +78,12 @@ protected:
                 window->findChild<QAction*>("Forward1")->isEnabled()};
     }
 
+    // The engine tells its travel state after the page shows, so the buttons settle a moment later.
+    bool TravelSettlesAt(bool back, bool forward) const
+    {
+        return WaitUntil([&] { return TravelEnabled() == std::make_pair(back, forward); });
+    }
+
     // The page is shown: the caption and the address box name it.
     ::testing::AssertionResult Shows(const char* title, const char* page)
     {
@@ -117,7 +123,7 @@ TEST_F(WebEngineNavigationTest, TypedLinksBackForwardAndFramesKeepHistoryCaption
 {
     ASSERT_TRUE(Shows("Home", "index.html"));
     EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html")}));
-    EXPECT_EQ(TravelEnabled(), std::make_pair(false, false));
+    EXPECT_TRUE(TravelSettlesAt(false, false));
 
     ClickLink();
     ASSERT_TRUE(Shows("Page A", "a.html"));
@@ -139,7 +145,7 @@ TEST_F(WebEngineNavigationTest, TypedLinksBackForwardAndFramesKeepHistoryCaption
     EXPECT_EQ(window->HistoryIndex(), 2);
     EXPECT_EQ(Urls()->currentText(), Url("b.html"));
     EXPECT_EQ(window->windowTitle(), "Page B");
-    EXPECT_EQ(TravelEnabled(), std::make_pair(true, false));
+    EXPECT_TRUE(TravelSettlesAt(true, false));
 
     window->Back1Click();
     ASSERT_TRUE(Shows("Page A", "a.html"));
@@ -147,18 +153,18 @@ TEST_F(WebEngineNavigationTest, TypedLinksBackForwardAndFramesKeepHistoryCaption
     window->Back1Click();
     ASSERT_TRUE(Shows("Home", "index.html"));
     EXPECT_EQ(window->HistoryIndex(), 0);
-    EXPECT_EQ(TravelEnabled(), std::make_pair(false, true));
+    EXPECT_TRUE(TravelSettlesAt(false, true));
     window->Forward1Click();
     ASSERT_TRUE(Shows("Page A", "a.html"));
     EXPECT_EQ(window->HistoryIndex(), 1);
-    EXPECT_EQ(TravelEnabled(), std::make_pair(true, true));
+    EXPECT_TRUE(TravelSettlesAt(true, true));
 
     Urls()->setEditText(Url("c.html"));
     window->NavigateToAddress();
     ASSERT_TRUE(Shows("Page C", "c.html"));
     EXPECT_EQ(window->History().Entries(), QStringList({Url("index.html"), Url("a.html"), Url("c.html")}));
     EXPECT_EQ(window->HistoryIndex(), 2);
-    EXPECT_EQ(TravelEnabled(), std::make_pair(true, false));
+    EXPECT_TRUE(TravelSettlesAt(true, false));
     // Typed addresses went to the top of the list, linked ones were appended by their titles;
     // all share the first 24 characters "http://127.0.0.1:PORT/", so only the typed lines remain.
     EXPECT_EQ(Urls()->itemText(0), Url("c.html"));
@@ -170,7 +176,7 @@ TEST_F(WebEngineNavigationTest, TypedLinksBackForwardAndFramesKeepHistoryCaption
     window->NavigateToAddress();
     ASSERT_TRUE(Shows("Home", "index.html"));
     EXPECT_EQ(window->HistoryIndex(), 0);
-    EXPECT_EQ(TravelEnabled(), std::make_pair(false, false));
+    EXPECT_TRUE(TravelSettlesAt(false, false));
 }
 
 TEST_F(WebEngineNavigationTest, ServerRedirectIsOneHistoryEntry)
