@@ -1,6 +1,5 @@
 #include "mail_window/IncomingServer.h"
 
-#include "mail_window/PasswordScrambling.h"
 #include "platform/NumberText.h"
 
 namespace quietpane {
@@ -25,7 +24,7 @@ TMailboxCount TIncomingServer::Check(const TServerAccount& account)
     pop3_.Host = account.host.toStdString();
     pop3_.Port = StrToInt(account.port);
     pop3_.UserId = account.userId.toStdString();
-    pop3_.Password = ScramblePassword(account.password).toStdString();
+    pop3_.Password = account.password.toStdString();
     pop3_.AllowUnencrypted = account.allowPlain;
     pop3_.Connect();
     TMailboxCount count;

@@ -1,17 +1,15 @@
 #include "mail_window/MailAccount.h"
 
-#include "mail_window/PasswordScrambling.h"
-
 namespace quietpane {
 
 TServerAccount TMailAccount::Outgoing() const
 {
-    return {serverOut, portOut, userId, ScramblePassword(password), allowPlain};
+    return {serverOut, portOut, userId, password, allowPlain};
 }
 
 TServerAccount TMailAccount::Incoming() const
 {
-    return {serverIn, portIn, userId, ScramblePassword(password), allowPlain};
+    return {serverIn, portIn, userId, password, allowPlain};
 }
 
 QString TMailAccount::FromText() const

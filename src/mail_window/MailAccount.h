@@ -4,8 +4,8 @@
 
 namespace quietpane {
 
-// One server of the account as a mail session needs it, with the login both servers share. The
-// password is in its stored (scrambled) form; the session unscrambles it.
+// One server of the account as a mail session needs it, with the login both servers share and
+// the password as the user typed it.
 struct TServerAccount {
     QString host;
     QString port;

@@ -1,6 +1,5 @@
 #include "mail_window/OutgoingServer.h"
 
-#include "mail_window/PasswordScrambling.h"
 #include "platform/NumberText.h"
 #include "protocols/IdSMTP.h"
 
@@ -17,7 +16,7 @@ void TOutgoingServer::Apply(const TServerAccount& account)
         smtp_.Password.clear();
         smtp_.AuthenticationType = atNone;
     } else {
-        smtp_.Password = ScramblePassword(account.password).toStdString();
+        smtp_.Password = account.password.toStdString();
         smtp_.AuthenticationType = atLogin;
     }
 }
