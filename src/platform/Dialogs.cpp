@@ -1,5 +1,7 @@
 #include "platform/Dialogs.h"
 
+#include "platform/WindowHiding.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -122,7 +124,7 @@ TFocusReturn::~TFocusReturn()
 {
     if (!window_ || !window_->isVisible() || window_->isMinimized())
         return;
-    window_->activateWindow();
+    ActivateAfterUserAction(*window_);
     if (focus_ && focus_->window() == window_)
         focus_->setFocus(Qt::ActiveWindowFocusReason);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -65,25 +66,30 @@ void AddSkipStatesToUnmappedWindow(xcb_connection_t* connection, xcb_window_t wi
     xcb_flush(connection);
 }
 
-// A mapped window's state belongs to the window manager: the client asks it for a change.
-void AskForSkipStates(xcb_connection_t* connection, xcb_window_t window)
+// A request about a managed window goes to the window manager as a message to the root.
+void AskWindowManager(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t type,
+                      std::initializer_list<uint32_t> data)
 {
-    const SkipAtoms& atoms = SkipAtomsOf(connection);
-    constexpr uint32_t addState = 1, sourceApplication = 1;
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = window;
-    message.type = atoms.state;
-    message.data.data32[0] = addState;
-    message.data.data32[1] = atoms.skipTaskBar;
-    message.data.data32[2] = atoms.skipPager;
-    message.data.data32[3] = sourceApplication;
+    message.type = type;
+    std::copy(data.begin(), data.end(), message.data.data32);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     xcb_send_event(connection, 0, root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&message));
     xcb_flush(connection);
+}
+
+// A mapped window's state belongs to the window manager: the client asks it for a change.
+void AskForSkipStates(xcb_connection_t* connection, xcb_window_t window)
+{
+    const SkipAtoms& atoms = SkipAtomsOf(connection);
+    constexpr uint32_t addState = 1, sourceApplication = 1;
+    AskWindowManager(connection, window, atoms.state,
+                     {addState, atoms.skipTaskBar, atoms.skipPager, sourceApplication});
 }
 
 // Watches one top-level window for both jobs; one filter, so that their steps before a show
@@ -223,6 +229,20 @@ void ShowInFront(QWidget& window)
     window.show();
     window.raise();
     window.activateWindow();
+}
+
+void ActivateAfterUserAction(QWidget& window)
+{
+    xcb_connection_t* connection = ApplicationX11Connection();
+    if (connection == nullptr) {
+        window.activateWindow();
+        return;
+    }
+    // Marked as the user's own doing, with no time of its own: the user has just acted (closed
+    // a box, say), and the window manager's focus-stealing rules are for windows that ask unbidden.
+    constexpr uint32_t sourceUser = 2, now = XCB_CURRENT_TIME;
+    AskWindowManager(connection, static_cast<xcb_window_t>(window.winId()),
+                     InternAtom(connection, "_NET_ACTIVE_WINDOW"), {sourceUser, now});
 }
 
 } // namespace quietpane

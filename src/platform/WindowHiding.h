@@ -23,6 +23,13 @@ void HideWhenMinimised(QWidget& window, std::function<bool()> hide = {});
 // whatever they do, such as unmuting a page or focusing a box) follow.
 void ShowInFront(QWidget& window);
 
+// Asks the window manager to activate the shown top-level window, right after a user's action
+// such as closing a dialog. The request waits its turn behind the window manager's own answer
+// to that action: Qt's activateWindow() may set the focus directly instead (when it still
+// believes its focus is in that window), and the window manager's choice of a window to focus
+// next then comes later and wins.
+void ActivateAfterUserAction(QWidget& window);
+
 // Takes a shown top-level window off the screen and puts it back behind Qt's back: a modal
 // dialog hidden through Qt would end, and its caller would take that for the user's answer.
 // Qt keeps the window for visible meanwhile; the window manager forgets it until it returns.
