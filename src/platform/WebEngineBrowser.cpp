@@ -5,6 +5,7 @@
 #include "platform/WebEnginePage.h"
 #include "platform/WebEngineSilence.h"
 
+#include <QAction>
 #include <QChildEvent>
 #include <QList>
 #include <QPointer>
@@ -104,12 +105,16 @@ TWebEngineBrowser::TWebEngineBrowser(QWidget* parent)
     });
     // The travel list changes when a navigation commits (the address changes), also for one
     // inside the page, and a load that ends may have dropped an entry that never committed.
+    // Entries a new page cuts off may go after both signals: the engine's own Back and Forward
+    // actions follow the list itself.
     auto travel = [this] {
         if (OnCommandStateChange)
             OnCommandStateChange();
     };
     QObject::connect(view_, &QWebEngineView::urlChanged, receiver, travel);
     QObject::connect(view_, &QWebEngineView::loadFinished, receiver, travel);
+    for (const auto command : {QWebEnginePage::Back, QWebEnginePage::Forward})
+        QObject::connect(page_->action(command), &QAction::changed, receiver, travel);
 }
 
 TWebEngineBrowser::~TWebEngineBrowser()

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QWebEngineHistory>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -79,9 +80,14 @@ protected:
     }
 
     // The engine tells its travel state after the page shows, so the buttons settle a moment later.
-    bool TravelSettlesAt(bool back, bool forward) const
+    ::testing::AssertionResult TravelSettlesAt(bool back, bool forward) const
     {
-        return WaitUntil([&] { return TravelEnabled() == std::make_pair(back, forward); });
+        if (WaitUntil([&] { return TravelEnabled() == std::make_pair(back, forward); }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "Back " << TravelEnabled().first << ", Forward " << TravelEnabled().second << "; engine "
+               << view->history()->canGoBack() << view->history()->canGoForward() << " at "
+               << view->history()->currentItemIndex() << " of " << view->history()->count();
     }
 
     // The page is shown: the caption and the address box name it.
