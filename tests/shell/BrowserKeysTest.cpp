@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -131,7 +132,9 @@ TEST_F(BrowserKeysTest, F5AndCtrlRReloadAndEscapeStopsALoadingPage)
     EXPECT_TRUE(WaitUntil([&] { return window->windowTitle() == "Load 3"; }))
         << window->windowTitle().toStdString();
 
-    // A server that takes the request and never answers keeps the page loading.
+    // A server that takes the request and never answers keeps the page loading. The reload's
+    // script sets the title before its load ends; a load still running would take the new one in.
+    ASSERT_TRUE(WaitUntil([&] { return !view->page()->isLoading(); }));
     LoopbackServer silent([](int connection) { ReceiveAll(connection); });
     bool started = false, finished = false, succeeded = true;
     QObject::connect(view, &QWebEngineView::loadProgress, window.get(), [&] { started = true; });
