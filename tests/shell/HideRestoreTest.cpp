@@ -74,6 +74,10 @@ protected:
     // caption is the title of the page, so the typing went to the address box.
     bool TypedAddressOpens(const std::string& url, const std::string& title)
     {
+        // The user types once the window is active; keys sent before the window manager has
+        // handed it the keyboard would go nowhere.
+        if (!Eventually([&] { return observer.Focus() == window; }, ProgramOnX::ReactionTime))
+            return false;
         server.Run({"xdotool", "type", "--delay", "20", url});
         Press("Return");
         return Eventually([&] { return WindowName() == title; }, ProgramOnX::ReactionTime);
