@@ -56,7 +56,7 @@ TEST_F(MailWindowProgramTest,
 
     run.Press("ctrl+alt+h");
     ASSERT_TRUE(run.BecomesHidden(run.mainWindow));
-    run.server.Run({"xdotool", "windowactivate", "--sync", std::to_string(mail)});
+    ASSERT_TRUE(run.Activate(mail));
     run.Press("alt+F4"); // the window manager's close
     ASSERT_TRUE(run.BecomesHidden(mail));
 
@@ -83,7 +83,7 @@ TEST_F(MailWindowProgramTest, OutgoingServerThatNeverGreetsHoldsUpNeitherStartNo
     run.Press("ctrl+alt+o");
     ASSERT_TRUE(run.BecomesShown(run.mainWindow));
 
-    run.server.Run({"xdotool", "windowactivate", "--sync", std::to_string(run.mainWindow)});
+    ASSERT_TRUE(run.Activate(run.mainWindow));
     run.Press("alt+F4");
     EXPECT_EQ(run.process->Wait(ProgramOnX::ReactionTime), 0) << run.copy.Log();
     silent.Join();

@@ -72,6 +72,13 @@ public:
                     std::to_string(y), "click", "1"});
     }
 
+    // Activates the window as a task switcher does; true once it has the keyboard, so that keys
+    // pressed next (the window manager's Alt+F4 among them) are meant for it.
+    bool Activate(xcb_window_t window)
+    {
+        server.Run({"xdotool", "windowactivate", "--sync", std::to_string(window)});
+        return Eventually([&] { return observer.Focus() == window; }, ReactionTime);
+    }
     bool BecomesHidden(xcb_window_t window)
     {
         return Eventually([&] { return observer.Withdrawn(window); }, ReactionTime);
