@@ -60,9 +60,11 @@ int RunQuietpane(TQuietpaneApplication&, const TfrmWebSetup& setup, const TProgr
     // Only the main window's end is the program's end: while it is hidden, closing the mail
     // window or a message box must not end the program as the last visible window.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Every window and message box of the program shows its icon.
+    // Every window and message box of the program shows its icon, in the sizes of title bars and
+    // window lists. The window manager reads the icons anew each time a restore maps the window:
+    // a large one (256 pixels square is 256 KiB) would hold up every restore.
     QIcon icon;
-    for (const int size : {16, 32, 256})
+    for (const int size : {16, 32})
         icon.addFile(QStringLiteral(":/quietpane/quietpane-%1.png").arg(size));
     QApplication::setWindowIcon(icon);
     // The one responsiveness component: every window stays alive while a mail command waits.
