@@ -85,7 +85,7 @@ public:
         account_.password = QString::fromLatin1(DovecotServer::Password);
         antiFreeze_.MessagePump = PumpQtEvents;
         page_ = std::make_unique<TReceivePage>(
-            TMailServices{&incoming_, nullptr, this, &gate_}, message_, mailbox_, [this] { return account_; },
+            TMailServices{&incoming_, this, &gate_}, message_, mailbox_, [this] { return account_; },
             [this] { return QString::fromStdString(attachments_.Path().string()) + "/"; });
     }
 

@@ -14,29 +14,24 @@ configure_and_build() { # source folder, build folder
   cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIETPANE_WINDOWS=OFF >/dev/null
   cmake --build "$2" -j2 --target MailBench >/dev/null
 }
-run_benchmarks() { # MailBench binary, output prefix
-  "$1" --benchmark_filter='Fetch(Message|Mail)|Send' --benchmark_out="$2-results.json" \
+run_benchmarks() { # MailBench binary, output prefix[, what the timed names start with]
+  "$1" --benchmark_filter="${3:-}(Fetch(Message|Mail)|Send)" --benchmark_out="$2-results.json" \
     --benchmark_out_format=json >/dev/null
   # In a process of its own, so that the earlier runs do not set its baseline.
   "$1" --benchmark_filter=PeakMemory --benchmark_out="$2-memory.json" --benchmark_out_format=json >/dev/null
   "$1" --benchmark_filter=ListHeaders --benchmark_out="$2-listing.json" --benchmark_out_format=json >/dev/null
 }
+source bench/commit-source.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 configure_and_build . "$build"
 if [ -n "$before" ]; then
-  # The commit's own sources, unpacked once into a folder kept with its build folder for the
-  # next run (a build folder stays tied to the sources it was made from).
+  # The commit's own sources, kept with its build folder for the next run.
   source="$build-before-source"
-  commit=$(git rev-parse "$before^{commit}")
-  if [ "$(cat "$source/.commit" 2>/dev/null)" != "$commit" ]; then
-    rm -rf "$source" "$build-before"
-    mkdir -p "$source"
-    git archive "$commit" | tar -x -C "$source"
-    echo "$commit" >"$source/.commit"
-  fi
+  unpack_commit "$before" "$source" "$build-before"
   configure_and_build "$source" "$build-before"
-  run_benchmarks "$build-before/bench/MailBench" "$work/before"
+  # Python's figures are read from this run's own build only.
+  run_benchmarks "$build-before/bench/MailBench" "$work/before" '^BM_'
 fi
 run_benchmarks "$build/bench/MailBench" "$work/after"
 /usr/bin/python3 - "$work" <<'PY'
@@ -82,7 +77,7 @@ rows = [
 print(f"{'':40} {'before ms':>9} {'ours ms':>9} {'MB/s':>7} {'Python ms':>10} {'MB/s':>7} {'speed-up':>9}")
 for title, ours, python in rows:
     print(f"{title:40} {then(ours)} {ms(ours):9.0f} {mbps(ours):7.0f} {ms(python):10.0f} "
-          f"{runs[python]['bytes_per_second'] / 1e6:7.0f} {ms(python) / ms(ours):8.1f}x")
+          f"{mbps(python):7.0f} {ms(python) / ms(ours):8.1f}x")
 growth = runs["BM_PeakMemoryFetch100MB"]["peak_growth_MiB"]
 if before:
     print(f"Peak memory growth while fetching a 100 MB attachment: {growth:.1f} MiB "

@@ -12,19 +12,21 @@ before=${2:-d4ade90}
 results=$(mktemp -d)
 trap 'rm -rf "$results"' EXIT
 
-# Builds the benchmark in the folder from the source tree and runs it into a JSON file.
+# Builds the benchmark in the folder from the source tree and runs those named by the filter
+# (all by default) into a JSON file.
 measure() {
   local source=$1 folder=$2 output=$3
   cmake -S "$source" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIETPANE_WINDOWS=ON >/dev/null
   cmake --build "$folder" -j2 --target MailWindowTiming >/dev/null
-  QT_QPA_PLATFORM=offscreen "$folder/bench/MailWindowTiming" --benchmark_out="$output" \
-    --benchmark_out_format=json >/dev/null
+  QT_QPA_PLATFORM=offscreen "$folder/bench/MailWindowTiming" --benchmark_filter="${4:-.}" \
+    --benchmark_out="$output" --benchmark_out_format=json >/dev/null
 }
 
+source bench/commit-source.sh
 earlier="$build-before"
-mkdir -p "$earlier/source"
-git archive "$before" | tar -x -C "$earlier/source"
-measure "$earlier/source" "$earlier/build" "$results/before.json"
+unpack_commit "$before" "$earlier/source" "$earlier/build"
+# Python's figures are read from this run's own build only.
+measure "$earlier/source" "$earlier/build" "$results/before.json" '^BM_(CheckMail500|ClickToShown20MB)$'
 measure . "$build" "$results/after.json"
 
 /usr/bin/python3 - "$results/before.json" "$results/after.json" "$before" <<'PY'

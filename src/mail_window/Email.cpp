@@ -17,7 +17,6 @@
 #include "platform/WindowHiding.h"
 
 #include <QCloseEvent>
-#include <QDir>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -81,7 +80,7 @@ TfrmEmail::TfrmEmail(const TfrmEmailSetup& setup, QWidget* parent)
     sendPage_->setObjectName(QStringLiteral("tsSendEmail"));
     sendPage_->OnSendClick = [this] { bSendClick(); };
     pageControl1_->addTab(sendPage_, QStringLiteral("Send Email"));
-    const TMailServices services{incoming_, outgoing_, this, &commands_};
+    const TMailServices services{incoming_, this, &commands_};
     receivePage_ = new TReceivePage(
         services, idMessage_, mailbox_, [this] { return setupPage_->Account(); },
         [this] { return attachmentFolder_; }, pageControl1_);

@@ -19,8 +19,7 @@ TIncomingServer::TIncomingServer()
 
 TMailboxCount TIncomingServer::Check(const TServerAccount& account)
 {
-    if (pop3_.Connected())
-        pop3_.QuitAndAwaitDeletions(kQuitReplyTimeoutMs);
+    EndKeepingDeletions(kQuitReplyTimeoutMs);
     pop3_.Host = account.host.toStdString();
     pop3_.Port = StrToInt(account.port);
     pop3_.UserId = account.userId.toStdString();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "mail_window/MailAccount.h"
-#include "net/IdSocketHandle.h"
 
 #include <QString>
 
@@ -161,10 +160,9 @@ private:
     bool cancelRequested_ = false;
 };
 
-// What the pages borrow from the mail window: both servers, the status bar and the gate.
+// What the pages borrow from the mail window: the incoming server, the status bar and the gate.
 struct TMailServices {
     TIncomingService* incoming = nullptr;
-    TOutgoingService* outgoing = nullptr;
     TMailStatus* status = nullptr;
     TMailCommandGate* commands = nullptr;
 };

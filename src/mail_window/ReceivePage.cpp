@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
-#include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextDocument>

@@ -10,12 +10,6 @@ namespace quietpane {
 
 namespace {
 
-bool IsValidUtf8(const std::string& bytes)
-{
-    const QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return QString::fromUtf8(data).toUtf8() == data;
-}
-
 std::string JoinedBody(const TIdText& part)
 {
     std::string text;
@@ -28,9 +22,10 @@ std::string JoinedBody(const TIdText& part)
 
 QString FromLibraryText(const std::string& text)
 {
-    if (IsValidUtf8(text))
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    const QByteArray data = QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
+    // Decoded once: what does not come back byte for byte was no UTF-8.
+    QString decoded = QString::fromUtf8(data);
+    return decoded.toUtf8() == data ? decoded : QString::fromLatin1(data);
 }
 
 QString DecodeCharsetText(const std::string& bytes, const std::string& charset)

@@ -87,7 +87,11 @@ void TSetupPage::SetEditable(bool editable)
         box->setReadOnly(!editable);
     cbType_->setEnabled(editable);
     cbAllowPlain_->setEnabled(editable);
-    showing_ = editable;
+}
+
+bool TSetupPage::Showing() const
+{
+    return !txtServerOut_->isReadOnly();
 }
 
 void TSetupPage::Show(const TMailAccount& account)

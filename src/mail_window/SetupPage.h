@@ -23,7 +23,8 @@ public:
     void Show(const TMailAccount& account);
     // Empties the boxes, which take no typing until an account is shown again.
     void Clear();
-    bool Showing() const { return showing_; }
+    // An account is shown while the boxes take typing.
+    bool Showing() const;
     TMailAccount Account() const;
     // The password the keyring gave, unless the user has typed one meanwhile.
     void ShowReadPassword(const QString& password);
@@ -49,7 +50,6 @@ private:
     QLineEdit* txtPortIn_;
     QCheckBox* cbAllowPlain_;
     QLabel* lblPasswordPlace_;
-    bool showing_ = false;
 };
 
 } // namespace quietpane

@@ -372,6 +372,18 @@ std::string ConvertForSending(const std::string& text, const TIdHeaderEncoding& 
     return text;
 }
 
+std::string QuotedString(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
 std::string EncodeHeaderText(const std::string& text, const std::string& specials,
                              const TIdHeaderEncoding& encoding)
 {
@@ -422,14 +434,7 @@ std::string EncodeAddressItem(const TIdEMailAddressItem& item, const TIdHeaderEn
         plain = plain && !IsAlwaysEncoded(static_cast<unsigned char>(c));
     }
     if (plain) {
-        nameText = "\"";
-        for (char c : item.Name) {
-            if (c == '\\' || c == '"') {
-                nameText += '\\';
-            }
-            nameText += c;
-        }
-        nameText += '"';
+        nameText = QuotedString(item.Name);
     } else {
         nameText = EncodeHeaderText(item.Name, NameSpecials, encoding);
     }

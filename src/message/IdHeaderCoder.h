@@ -30,6 +30,8 @@ std::string ConvertForSending(const std::string& text, const TIdHeaderEncoding& 
 // words of at most 75 characters joined by CR LF and a tab.
 std::string EncodeHeaderText(const std::string& text, const std::string& specials,
                              const TIdHeaderEncoding& encoding);
+// The text in double quotes, with a backslash before each quote and backslash in it.
+std::string QuotedString(const std::string& text);
 std::string EncodeAddressItem(const TIdEMailAddressItem& item, const TIdHeaderEncoding& encoding);
 std::string EncodeAddressList(const TIdEMailAddressList& list, const TIdHeaderEncoding& encoding);
 

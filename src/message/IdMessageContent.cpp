@@ -1,8 +1,8 @@
 #include "message/IdMessageContent.h"
 
-#include <cctype>
 #include <utility>
 
+#include "message/IdHeaderCoder.h"
 #include "message/IdMimeParameters.h"
 #include "net/IdGlobal.h"
 
@@ -10,12 +10,12 @@ namespace {
 
 std::string MediaType(const std::string& contentType)
 {
-    return LowerCase(TIdMimeHeaderValue(contentType).Value());
+    return TIdMimeHeaderValue(contentType).Value();
 }
 
 bool IsMultipart(const TIdMessage& message)
 {
-    return MediaType(message.ContentType).rfind("multipart/", 0) == 0;
+    return MediaType(message.ContentType).starts_with("multipart/");
 }
 
 // The extension a saved file of the type usually carries, so that the desktop opens it.
@@ -97,12 +97,5 @@ std::string QuotedAddressText(const TIdEMailAddressItem& address)
     if (address.Name.empty()) {
         return address.Address;
     }
-    std::string quoted = "\"";
-    for (const char c : address.Name) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-        }
-        quoted += c;
-    }
-    return quoted + "\" <" + address.Address + ">";
+    return QuotedString(address.Name) + " <" + address.Address + ">";
 }

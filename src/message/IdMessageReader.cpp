@@ -298,11 +298,7 @@ void TIdMessageReader::StartAttachment(TIdAttachment& attachment, const TIdHeade
     attachment.FileName = AttachmentFileName(headers);
     current_ = &attachment;
     attachment.OwnStoredFile(NewTempFileName());
-    file_.clear();
-    file_.open(attachment.StoredFileName, std::ios::binary | std::ios::trunc);
-    if (!file_) {
-        ThrowFileError("Cannot open file", attachment.StoredFileName);
-    }
+    OpenFile(attachment.StoredFileName);
 }
 
 void TIdMessageReader::StartOver(TIdMessagePart& part)
@@ -312,11 +308,16 @@ void TIdMessageReader::StartOver(TIdMessagePart& part)
         text->Body.clear();
     } else if (file_.is_open()) {
         CloseFile();
-        file_.clear();
-        file_.open(part.StoredFileName, std::ios::binary | std::ios::trunc);
-        if (!file_) {
-            ThrowFileError("Cannot open file", part.StoredFileName);
-        }
+        OpenFile(part.StoredFileName);
+    }
+}
+
+void TIdMessageReader::OpenFile(const std::string& name)
+{
+    file_.clear();
+    file_.open(name, std::ios::binary | std::ios::trunc);
+    if (!file_) {
+        ThrowFileError("Cannot open file", name);
     }
 }
 

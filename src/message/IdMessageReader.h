@@ -58,6 +58,8 @@ private:
     void StartAttachment(TIdAttachment& attachment, const TIdHeaderList& headers);
     void StartOver(TIdMessagePart& part);
     void CloseFile();
+    // The part's file, emptied, to write its content into.
+    void OpenFile(const std::string& name);
 
     TIdMessage& message_;
     bool inHeader_;

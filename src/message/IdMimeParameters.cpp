@@ -70,18 +70,6 @@ bool NeedsExtendedForm(const std::string& name)
     return false;
 }
 
-std::string QuotedString(const std::string& text)
-{
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-        }
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 // The RFC 2231 characters that may stand unescaped in an extended value.
 bool IsAttributeChar(char c)
 {

@@ -103,7 +103,6 @@ private:
     std::vector<char> chunk_;
 };
 
-// A login would send the password over a network unencrypted.
 // What a session may not do in clear text: the refusal names it.
 class EIdTLSRequired : public EIdTLSError {
 public:
@@ -111,7 +110,7 @@ public:
     static constexpr const char* kMessage = "the message is not sent";
     static constexpr const char* kMailbox = "the mailbox is not read";
 
-    explicit EIdTLSRequired(const std::string& refused = kPassword)
+    explicit EIdTLSRequired(const std::string& refused)
         : EIdTLSError("The server does not offer TLS: " + refused + " over the network unencrypted.")
     {
     }

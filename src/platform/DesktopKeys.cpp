@@ -28,8 +28,7 @@ QString ShellQuoted(const QString& path)
 class TSessionDesktopKeys final : public QObject, public TDesktopKeys {
 public:
     explicit TSessionDesktopKeys(QObject* parent)
-        : QObject(parent), portal_(SessionPortalHotKeys()),
-          wayland_(!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        : QObject(parent), portal_(SessionPortalHotKeys()), wayland_(WaylandSession())
     {
         if (portal_) {
             portal_->OnTriggersChanged = [this] {

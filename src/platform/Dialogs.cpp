@@ -19,13 +19,20 @@ namespace quietpane {
 namespace {
 
 // A dialog is the user's to work in: while it is open the pointer is an arrow, even when the
-// command that opened it shows the hourglass; the hourglass comes back when it closes.
-class ArrowWhileOpen {
+// command that opened it shows the hourglass; when it closes the hourglass comes back, and the
+// owner's window gets the keyboard back.
+class WhileDialogOpen {
 public:
-    ArrowWhileOpen() { QGuiApplication::setOverrideCursor(Qt::ArrowCursor); }
-    ~ArrowWhileOpen() { QGuiApplication::restoreOverrideCursor(); }
-    ArrowWhileOpen(const ArrowWhileOpen&) = delete;
-    ArrowWhileOpen& operator=(const ArrowWhileOpen&) = delete;
+    explicit WhileDialogOpen(QWidget* owner) : focus_(owner)
+    {
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~WhileDialogOpen() { QGuiApplication::restoreOverrideCursor(); }
+    WhileDialogOpen(const WhileDialogOpen&) = delete;
+    WhileDialogOpen& operator=(const WhileDialogOpen&) = delete;
+
+private:
+    TFocusReturn focus_;
 };
 
 class QtDialogs final : public TDialogs {
@@ -37,8 +44,7 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
         dialog.selectFile(proposedName);
-        TFocusReturn focus(parent);
-        ArrowWhileOpen arrow;
+        WhileDialogOpen open(parent);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         return dialog.selectedFiles().constFirst();
@@ -49,8 +55,7 @@ public:
         QFileDialog dialog(parent);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
-        TFocusReturn focus(parent);
-        ArrowWhileOpen arrow;
+        WhileDialogOpen open(parent);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         return dialog.selectedFiles().constFirst();
@@ -59,8 +64,7 @@ public:
     bool Print(QWidget* parent, QPrinter& printer) override
     {
         QPrintDialog dialog(&printer, parent);
-        TFocusReturn focus(parent);
-        ArrowWhileOpen arrow;
+        WhileDialogOpen open(parent);
         return dialog.exec() == QDialog::Accepted;
     }
 
@@ -70,15 +74,13 @@ public:
         QPrintPreviewDialog dialog(&printer, parent);
         QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                          [&paint](QPrinter* target) { paint(*target); });
-        TFocusReturn focus(parent);
-        ArrowWhileOpen arrow;
+        WhileDialogOpen open(parent);
         dialog.exec();
     }
 
     void ShowModal(QDialog& dialog) override
     {
-        TFocusReturn focus(dialog.parentWidget());
-        ArrowWhileOpen arrow;
+        WhileDialogOpen open(dialog.parentWidget());
         dialog.exec();
     }
 
@@ -100,8 +102,7 @@ public:
         QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
         QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
         form->addRow(buttons);
-        TFocusReturn focus(parent);
-        ArrowWhileOpen arrow;
+        WhileDialogOpen open(parent);
         if (dialog.exec() != QDialog::Accepted)
             return false;
         user = userBox->text();

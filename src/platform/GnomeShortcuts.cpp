@@ -1,7 +1,6 @@
 #include "platform/GnomeShortcuts.h"
 
 #include <QProcess>
-#include <QStandardPaths>
 
 #include <stdexcept>
 #include <utility>
@@ -63,8 +62,6 @@ QStringList ParseGVariantStrings(const QString& text)
 
 bool TGnomeShortcuts::Available()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("gsettings")).isEmpty())
-        return false;
     try {
         return RunSettingsTool({QStringLiteral("list-schemas")})
             .split(QLatin1Char('\n'))

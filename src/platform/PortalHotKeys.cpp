@@ -29,6 +29,13 @@ QString ShortcutId(const HotKeyMessage& key)
     return QStringLiteral("hotkey-%1-%2").arg(key.modifiers).arg(key.virtualKey);
 }
 
+// Ending a session drops the keys the desktop bound for it.
+QDBusMessage CloseSession(const QString& session)
+{
+    return QDBusMessage::createMethodCall(kService, session, QStringLiteral("org.freedesktop.portal.Session"),
+                                          QStringLiteral("Close"));
+}
+
 } // namespace
 
 QDBusArgument& operator<<(QDBusArgument& argument, const TPortalShortcut& shortcut)
@@ -63,10 +70,7 @@ TPortalHotKeys::~TPortalHotKeys()
 {
     // The desktop drops the session's keys with it; nothing waits for the answer.
     if (!session_.isEmpty()) {
-        bus_.call(QDBusMessage::createMethodCall(kService, session_,
-                                                 QStringLiteral("org.freedesktop.portal.Session"),
-                                                 QStringLiteral("Close")),
-                  QDBus::NoBlock);
+        bus_.call(CloseSession(session_), QDBus::NoBlock);
     }
 }
 
@@ -139,11 +143,8 @@ void TPortalHotKeys::Bind()
         return;
     }
     // The session's token is used again, so the old session must be gone first.
-    auto* watcher = new QDBusPendingCallWatcher(
-        bus_.asyncCall(QDBusMessage::createMethodCall(kService, std::exchange(session_, QString()),
-                                                      QStringLiteral("org.freedesktop.portal.Session"),
-                                                      QStringLiteral("Close"))),
-        this);
+    auto* watcher =
+        new QDBusPendingCallWatcher(bus_.asyncCall(CloseSession(std::exchange(session_, QString()))), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
         watcher->deleteLater();
         CreateSession();
@@ -209,11 +210,16 @@ void TPortalHotKeys::CallWithRequest(const QString& method, const QVariantList& 
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, request] {
         watcher->deleteLater();
         if (watcher->isError() && pendingRequests_.erase(request) != 0) {
-            bus_.disconnect(kService, request, kRequestInterface, QStringLiteral("Response"), this,
-                            SLOT(Response(uint, QVariantMap)));
+            StopListening(request);
             BindingDone();
         }
     });
+}
+
+void TPortalHotKeys::StopListening(const QString& request)
+{
+    bus_.disconnect(kService, request, kRequestInterface, QStringLiteral("Response"), this,
+                    SLOT(Response(uint, QVariantMap)));
 }
 
 void TPortalHotKeys::Response(uint response, const QVariantMap& results)
@@ -224,8 +230,7 @@ void TPortalHotKeys::Response(uint response, const QVariantMap& results)
         return;
     const std::function<void(const QVariantMap&)> then = std::move(pending->second);
     pendingRequests_.erase(pending);
-    bus_.disconnect(kService, request, kRequestInterface, QStringLiteral("Response"), this,
-                    SLOT(Response(uint, QVariantMap)));
+    StopListening(request);
     // 0 is success; the user's cancel (1) or a failure (2) leaves the keys unbound.
     if (response == 0)
         then(results);
@@ -282,10 +287,14 @@ void TPortalHotKeys::TakeTriggers(const TPortalShortcuts& shortcuts)
         OnTriggersChanged();
 }
 
+bool WaylandSession()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 TPortalHotKeys* SessionPortalHotKeys()
 {
-    static const bool wanted = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-                               TPortalHotKeys::Offered(QDBusConnection::sessionBus());
+    static const bool wanted = WaylandSession() && TPortalHotKeys::Offered(QDBusConnection::sessionBus());
     if (!wanted)
         return nullptr;
     static QPointer<TPortalHotKeys> portal;

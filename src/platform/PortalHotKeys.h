@@ -64,6 +64,8 @@ private:
     void CreateSession();
     void BindShortcuts();
     void BindingDone();
+    // The request has answered, or will not: its Response is not awaited any more.
+    void StopListening(const QString& request);
     // Calls a portal method that answers through a Request object, whose Response goes to then.
     void CallWithRequest(const QString& method, const QVariantList& arguments, QVariantMap options,
                          std::function<void(const QVariantMap& results)> then);
@@ -82,6 +84,10 @@ private:
     bool binding_ = false;
     bool bindAgain_ = false;
 };
+
+// True in a Wayland session (WAYLAND_DISPLAY set), where our windows run under XWayland and an X
+// key grab fires only while one of them has the focus.
+bool WaylandSession();
 
 // The portal's hotkeys of this desktop session, owned by the application: on a Wayland session
 // (WAYLAND_DISPLAY set) whose portal offers the shortcuts interface; null otherwise.

@@ -66,6 +66,20 @@ void AddSkipStatesToUnmappedWindow(xcb_connection_t* connection, xcb_window_t wi
     xcb_flush(connection);
 }
 
+xcb_window_t RootWindow(xcb_connection_t* connection)
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+}
+
+// The window manager hears what is sent to the root window for its redirection.
+void SendToWindowManager(xcb_connection_t* connection, const void* event)
+{
+    xcb_send_event(connection, 0, RootWindow(connection),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   static_cast<const char*>(event));
+    xcb_flush(connection);
+}
+
 // A request about a managed window goes to the window manager as a message to the root.
 void AskWindowManager(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t type,
                       std::initializer_list<uint32_t> data)
@@ -76,11 +90,7 @@ void AskWindowManager(xcb_connection_t* connection, xcb_window_t window, xcb_ato
     message.window = window;
     message.type = type;
     std::copy(data.begin(), data.end(), message.data.data32);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    xcb_send_event(connection, 0, root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
-    xcb_flush(connection);
+    SendToWindowManager(connection, &message);
 }
 
 // A mapped window's state belongs to the window manager: the client asks it for a change.
@@ -201,12 +211,9 @@ void WithdrawFromScreen(QWidget& window)
     // The synthetic notice tells the window manager the window is withdrawn, not iconified.
     xcb_unmap_notify_event_t notice{};
     notice.response_type = XCB_UNMAP_NOTIFY;
-    notice.event = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    notice.event = RootWindow(connection);
     notice.window = id;
-    xcb_send_event(connection, 0, notice.event,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&notice));
-    xcb_flush(connection);
+    SendToWindowManager(connection, &notice);
 }
 
 void ReturnToScreen(QWidget& window)

@@ -38,19 +38,19 @@ public:
     // and the stored choice of hiding the mail window too.
     void ShowCurrentHotKeys();
 
-    // Places a widget of the panel on a new line below the others, the panel growing with it.
-    void AppendLine(QWidget* widget);
     // Below the keys, the panel tells which path carries them on this desktop and, where only
     // the desktop's own shortcuts can, offers to add them there (borrowed; outlives the panel).
     void SetDesktopKeys(TDesktopKeys& desktopKeys);
-    // "Add to the desktop's keyboard shortcuts": the stored hide and restore keys.
-    void AddToDesktopShortcuts();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void AssignHotKey(const QString& column);
+    // Places a widget of the panel on a new line below the others, the panel growing with it.
+    void AppendLine(QWidget* widget);
+    // "Add to the desktop's keyboard shortcuts": the stored hide and restore keys.
+    void AddToDesktopShortcuts();
 
     // Focus leaves the recorder also while the window's widgets are destroyed, after the manager.
     QPointer<THotKeyManager> hotKeyManager_;

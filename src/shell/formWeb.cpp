@@ -29,7 +29,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -47,6 +46,12 @@ namespace {
 
 // How long a word about the hotkeys stays in the status bar over the page's texts.
 constexpr int kNoticeMilliseconds = 20000;
+
+// The key a bound box of the "HotKeys" table holds; 0 when none.
+TShortCut StoredHotKey(const QLineEdit& box)
+{
+    return static_cast<TShortCut>(StrToInt(box.text()));
+}
 
 } // namespace
 
@@ -136,7 +141,7 @@ void TfrmWeb::RegisterStoredHotKeys()
         {controls_.dbHotkey2, " couldn't be assigned to a hotkey, so it does not restore the window."},
         {controls_.dbHotkey3, " couldn't be assigned to a hotkey, so it does not hide the window."}};
     for (const auto& [column, failure] : stored) {
-        const auto hotKey = static_cast<TShortCut>(StrToInt(column->text()));
+        const TShortCut hotKey = StoredHotKey(*column);
         // No key stored is no failure; a taken one is named, in no box, since it is no error of
         // the user's and the program goes on.
         if (hotKeyManager_->AddHotKey(hotKey) == 0 && hotKey != 0)
@@ -398,7 +403,7 @@ void TfrmWeb::HotKeyManagerHotKeyPressed(TShortCut hotKey, uint16_t)
 
 bool TfrmWeb::RestoreKeyWorks() const
 {
-    const auto restoreKey = static_cast<TShortCut>(StrToInt(controls_.dbHotkey2->text()));
+    const TShortCut restoreKey = StoredHotKey(*controls_.dbHotkey2);
     return restoreKey != 0 && hotKeyManager_->IsHotKeyRegistered(restoreKey);
 }
 

@@ -162,7 +162,7 @@ protected:
     TMailCommandGate gate = RecordingGate(failures);
     TMailAccount account = Account(mailbox.Port());
     std::unique_ptr<TReceivePage> pageOwner = std::make_unique<TReceivePage>(
-        TMailServices{&incoming, nullptr, &status, &gate}, message, state, [this] { return account; },
+        TMailServices{&incoming, &status, &gate}, message, state, [this] { return account; },
         [this] { return AttachmentFolder(); });
     TReceivePage& page = *pageOwner;
 };
@@ -667,7 +667,7 @@ TEST(ReceivePageDisconnect, AServerWithoutResetIsReportedBeforeTheSessionEnds)
     account.portIn = QString::number(server.Port());
     account.userId = QStringLiteral("alice");
     account.password = QStringLiteral("secret");
-    TReceivePage page({&incoming, nullptr, &status, &gate}, message, state, [&] { return account; }, {});
+    TReceivePage page({&incoming, &status, &gate}, message, state, [&] { return account; }, {});
     page.bReceiveClick();
     status.texts.clear();
 
